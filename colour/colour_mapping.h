@@ -1,0 +1,54 @@
+// Colour mapping and the 26 blend methods: two render values become the
+// three mix values, three waves turn those into channel levels, and the
+// channel order places the levels in the picture.
+#pragma once
+
+#include <cstdint>
+
+#include "iteration_context.h"
+#include "picture.h"
+
+namespace colour {
+
+constexpr double kTwoPi = 6.28318530718;
+constexpr int32_t kBlendMethodCount = 26;
+constexpr int32_t kChannelOrderCount = 6;
+
+// The per-pixel work fields of the colouring.
+struct ColourWork {
+    double RedMix = 0.0;
+    double GrnMix = 0.0;
+    double BluMix = 0.0;
+    int32_t RedLevel = 0;
+    int32_t GrnLevel = 0;
+    int32_t BluLevel = 0;
+};
+
+// Faults met during one pass, reported once at its end.
+struct ColourPassReport {
+    bool wrongBlendNumber = false;
+    bool wrongOrderNumber = false;
+};
+
+constexpr const char* kWrongBlendMessage = "Wrong blendingmethod number";
+constexpr const char* kWrongOrderMessage = "Wrong coloringorder number";
+
+// sin and cos as the colouring uses them: an angle of magnitude 2^63 or
+// more gives 0.
+double WaveSin(double angle);
+double WaveCos(double angle);
+
+void SineCosine(const TIterationContext& ctx, ColourWork& work);
+void SineSine(const TIterationContext& ctx, ColourWork& work);
+void ApplyColor(const TIterationContext& ctx, ColourWork& work, imaging::Picture& picture,
+                int32_t column, int32_t row, ColourPassReport& report);
+void ApplyTriangleColor(const TIterationContext& ctx, ColourWork& work, imaging::Picture& picture,
+                        int32_t column, int32_t row, ColourPassReport& report);
+
+// Runs blend method `BlendNo` on `RenderX`/`RenderY` (already multiplied by
+// `dFactor3`) and writes pixel (column, row). Several methods scale the
+// render values, or guard c or z, in the context itself.
+void BlendMethods(TIterationContext& ctx, ColourWork& work, imaging::Picture& picture,
+                  int32_t column, int32_t row, ColourPassReport& report);
+
+}  // namespace colour
