@@ -1,0 +1,39 @@
+// Reading and writing picture files; the format follows the file name's
+// extension, without regard to case.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "picture.h"
+
+namespace imaging {
+
+// What the about box shows of the picture file last set up.
+struct ImageInfo {
+    std::string Type;      // e.g. "PNG"
+    std::string SubType;   // e.g. "RGB, 8 bits per sample"
+    std::string Options;   // e.g. "interlaced", "progressive", "RLE8"
+    int32_t Width = 0;
+    int32_t Height = 0;
+    int64_t Colors = 0;
+    int32_t BitsPerPixel = 0;
+    int32_t GraphicCount = 0;
+};
+
+// Extensions the save dialog offers (bmp jpg jpeg jif pbm pgm png ppm tga tif tiff)
+// and the ones the readers accept (those plus dib pcx rle).
+bool CanSave(const std::string& path);
+bool CanLoad(const std::string& path);
+
+// Writes `picture` to `path` with the options of Options(). The file is
+// written to a temporary file in the same folder and renamed over the
+// target, so an existing file is never damaged. Returns "" on success,
+// else one line naming the file and what went wrong.
+std::string SaveImageFile(const Picture& picture, const std::string& path);
+
+// Reads `path` into `picture` (left untouched on failure) and describes it.
+// Returns "" on success, else one line naming the file and what is wrong.
+std::string LoadImageFile(const std::string& path, Picture& picture, ImageInfo* info = nullptr);
+
+}  // namespace imaging
