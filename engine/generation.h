@@ -110,8 +110,10 @@ private:
     struct Worker;
     class WorkerPool;
 
+    void EnsureWorkers();
     void ComputeRow(int32_t row);
-    void ReportFaults(colour::ColourPassReport& report);
+    // Shows each fault of a pass once: `seen` collects, `reported` remembers.
+    void ReportFaults(colour::ColourPassReport& seen, colour::ColourPassReport& reported);
 
     GenerationHost& host_;
     PluginBinding binding_;
