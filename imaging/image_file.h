@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "picture.h"
 
@@ -35,5 +36,18 @@ std::string SaveImageFile(const Picture& picture, const std::string& path);
 // Reads `path` into `picture` (left untouched on failure) and describes it.
 // Returns "" on success, else one line naming the file and what is wrong.
 std::string LoadImageFile(const std::string& path, Picture& picture, ImageInfo* info = nullptr);
+
+// Files larger than this are refused before they are read.
+constexpr int64_t kMaxFileBytes = int64_t{2} << 30;
+
+// As LoadImageFile, from `size` bytes in memory; `name` gives the format by
+// its extension and is the name the error names.
+std::string LoadImageMemory(const uint8_t* data, size_t size, const std::string& name, Picture& picture,
+                            ImageInfo* info = nullptr);
+
+// Encodes `picture` in the format of `name`'s extension with the options of
+// Options(), into `bytes` (left untouched on failure); SaveImageFile without
+// the file.
+std::string EncodeImage(const Picture& picture, const std::string& name, std::vector<uint8_t>& bytes);
 
 }  // namespace imaging

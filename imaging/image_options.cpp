@@ -1,0 +1,10 @@
+#include "image_options.h"
+
+namespace imaging {
+
+ImageFileOptions& Options() {
+    static ImageFileOptions options;
+    return options;
+}
+
+}  // namespace imaging

@@ -1,0 +1,220 @@
+// Portable bitmap, greymap and pixmap (PBM, PGM, PPM), plain and raw.
+#include <cstdio>
+#include <string>
+
+#include "codecs.h"
+
+namespace imaging {
+
+namespace {
+
+struct PnmScanner {
+    const uint8_t* data;
+    size_t size;
+    size_t pos = 0;
+
+    static bool IsSpace(uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+    // Skips white space and comments.
+    void SkipSeparators() {
+        while (pos < size) {
+            if (IsSpace(data[pos])) {
+                ++pos;
+            } else if (data[pos] == '#') {
+                while (pos < size && data[pos] != '\n' && data[pos] != '\r') ++pos;
+            } else {
+                break;
+            }
+        }
+    }
+
+    // A decimal number of at most `limit`; false when there is none or it is larger.
+    bool Number(uint32_t limit, uint32_t& value) {
+        SkipSeparators();
+        if (pos >= size || data[pos] < '0' || data[pos] > '9') return false;
+        uint64_t result = 0;
+        while (pos < size && data[pos] >= '0' && data[pos] <= '9') {
+            result = result * 10 + (data[pos] - '0');
+            if (result > limit) return false;
+            ++pos;
+        }
+        value = static_cast<uint32_t>(result);
+        return true;
+    }
+
+    // One digit 0 or 1 of a plain bitmap, which needs no separators.
+    bool Bit(uint32_t& value) {
+        SkipSeparators();
+        if (pos >= size || (data[pos] != '0' && data[pos] != '1')) return false;
+        value = data[pos++] - '0';
+        return true;
+    }
+};
+
+uint8_t Scale(uint32_t value, uint32_t maxval) {
+    return static_cast<uint8_t>((value * 255u + maxval / 2) / maxval);
+}
+
+}  // namespace
+
+std::string DecodePnm(const uint8_t* data, size_t size, Picture& picture, ImageInfo& info) {
+    if (size < 2 || data[0] != 'P' || data[1] < '1' || data[1] > '6') {
+        return "not a portable bitmap, greymap or pixmap (no P1 to P6 signature)";
+    }
+    const int kind = data[1] - '0';
+    const bool raw = kind >= 4;
+    const int family = raw ? kind - 3 : kind;  // 1 bitmap, 2 greymap, 3 pixmap
+    PnmScanner scan{data, size, 2};
+    uint32_t width = 0, height = 0, maxval = 1;
+    if (!scan.Number(0xFFFFFFFFu, width) || !scan.Number(0xFFFFFFFFu, height)) {
+        return "the header has no valid width and height";
+    }
+    if (std::string error = CheckSize(width, height); !error.empty()) return error;
+    if (family != 1) {
+        if (!scan.Number(65535, maxval) || maxval == 0) return "the header has no maximum value from 1 to 65535";
+    }
+    const uint64_t pixels = uint64_t{width} * height;
+    const int samples = family == 3 ? 3 : 1;
+    const uint64_t values = pixels * samples;
+    if (raw) {
+        // Exactly one white-space character ends the header.
+        if (scan.pos >= size || !PnmScanner::IsSpace(data[scan.pos])) return "the header does not end in white space";
+        ++scan.pos;
+        const uint64_t bytes = family == 1 ? uint64_t{(width + 7) / 8} * height : values * (maxval > 255 ? 2 : 1);
+        if (bytes > size - scan.pos) {
+            return "truncated: the pixel data needs " + std::to_string(bytes) + " bytes, the file has " +
+                   std::to_string(size - scan.pos);
+        }
+    } else {
+        // Every value takes at least one character, and all but bits a separator too.
+        const uint64_t least = family == 1 ? values : 2 * values - 1;
+        if (least > size - scan.pos) return "truncated: too few characters for " + std::to_string(values) + " values";
+    }
+
+    Picture result(static_cast<int32_t>(width), static_cast<int32_t>(height));
+    uint8_t* out = result.Bytes().data();
+    if (family == 1 && raw) {
+        const size_t stride = (width + 7) / 8;
+        for (uint32_t y = 0; y < height; ++y) {
+            const uint8_t* row = data + scan.pos + stride * y;
+            for (uint32_t x = 0; x < width; ++x) {
+                const uint8_t level = (row[x / 8] >> (7 - x % 8)) & 1 ? 0 : 255;
+                out[0] = out[1] = out[2] = level;
+                out += 3;
+            }
+        }
+    } else if (raw) {
+        const uint8_t* in = data + scan.pos;
+        const bool wide = maxval > 255;
+        for (uint64_t i = 0; i < values; ++i) {
+            uint32_t value = wide ? (uint32_t{in[0]} << 8) | in[1] : in[0];
+            in += wide ? 2 : 1;
+            if (value > maxval) return "a sample value is larger than the maximum value " + std::to_string(maxval);
+            const uint8_t level = Scale(value, maxval);
+            if (samples == 1) {
+                out[0] = out[1] = out[2] = level;
+                out += 3;
+            } else {
+                *out++ = level;
+            }
+        }
+    } else {
+        for (uint64_t i = 0; i < values; ++i) {
+            uint32_t value = 0;
+            const bool ok = family == 1 ? scan.Bit(value) : scan.Number(maxval, value);
+            if (!ok) {
+                return scan.pos >= size ? "truncated: the file ends before the last pixel"
+                                        : "value " + std::to_string(i + 1) + " is not a number from 0 to " +
+                                              std::to_string(maxval);
+            }
+            const uint8_t level = family == 1 ? (value ? 0 : 255) : Scale(value, maxval);
+            if (samples == 1) {
+                out[0] = out[1] = out[2] = level;
+                out += 3;
+            } else {
+                *out++ = level;
+            }
+        }
+    }
+
+    static const char* const kTypes[] = {"PBM", "PGM", "PPM"};
+    info.Type = kTypes[family - 1];
+    info.SubType = raw ? "binary" : "ASCII";
+    info.Options = family == 1 ? "" : "maximum value " + std::to_string(maxval);
+    const int64_t levels = int64_t{maxval} + 1;
+    info.Colors = family == 1 ? 2 : family == 2 ? levels : levels * levels * levels;
+    const int depth = family == 1 ? 1 : maxval > 255 ? 16 : 8;
+    info.BitsPerPixel = depth * samples;
+    picture = std::move(result);
+    return "";
+}
+
+std::string EncodePnm(const Picture& picture, PnmKind kind, bool binary, std::vector<uint8_t>& out) {
+    const char magic = static_cast<char>('0' + (kind == PnmKind::Bitmap ? 1 : kind == PnmKind::Greymap ? 2 : 3) + (binary ? 3 : 0));
+    std::string header = std::string("P") + magic + "\n" + std::to_string(picture.Width()) + " " +
+                         std::to_string(picture.Height()) + "\n";
+    if (kind != PnmKind::Bitmap) header += "255\n";
+    out.assign(header.begin(), header.end());
+
+    const int32_t width = picture.Width();
+    size_t line = 0;  // characters on the current text line
+    auto text = [&](const char* token, size_t length, bool separated) {
+        if (line > 0 && line + length + (separated ? 1 : 0) > 70) {
+            out.push_back('\n');
+            line = 0;
+        }
+        if (line > 0 && separated) {
+            out.push_back(' ');
+            ++line;
+        }
+        out.insert(out.end(), token, token + length);
+        line += length;
+    };
+    char number[4];
+    auto level = [&](uint8_t value) {
+        const int length = std::snprintf(number, sizeof number, "%u", unsigned{value});
+        text(number, static_cast<size_t>(length), true);
+    };
+
+    for (int32_t y = 0; y < picture.Height(); ++y) {
+        const uint8_t* row = picture.Row(y);
+        if (kind == PnmKind::Bitmap && binary) {
+            uint8_t byte = 0;
+            for (int32_t x = 0; x < width; ++x) {
+                const uint8_t* p = row + 3 * x;
+                if (GreyOf(p[0], p[1], p[2]) < 128) byte |= static_cast<uint8_t>(0x80 >> (x % 8));
+                if (x % 8 == 7 || x == width - 1) {
+                    out.push_back(byte);
+                    byte = 0;
+                }
+            }
+        } else if (binary) {
+            for (int32_t x = 0; x < width; ++x) {
+                const uint8_t* p = row + 3 * x;
+                if (kind == PnmKind::Greymap) {
+                    out.push_back(GreyOf(p[0], p[1], p[2]));
+                } else {
+                    out.insert(out.end(), p, p + 3);
+                }
+            }
+        } else {
+            for (int32_t x = 0; x < width; ++x) {
+                const uint8_t* p = row + 3 * x;
+                if (kind == PnmKind::Bitmap) {
+                    text(GreyOf(p[0], p[1], p[2]) < 128 ? "1" : "0", 1, false);
+                } else if (kind == PnmKind::Greymap) {
+                    level(GreyOf(p[0], p[1], p[2]));
+                } else {
+                    level(p[0]);
+                    level(p[1]);
+                    level(p[2]);
+                }
+            }
+            out.push_back('\n');
+            line = 0;
+        }
+    }
+    return "";
+}
+
+}  // namespace imaging

@@ -1,0 +1,12 @@
+# Tests of the picture files: codecs, options, saving, interoperability.
+set(IMAGING_TEST_DIR ${CMAKE_CURRENT_LIST_DIR}/imaging)
+add_executable(test_imaging
+  ${IMAGING_TEST_DIR}/test_support.cpp
+  ${IMAGING_TEST_DIR}/pnm_test.cpp
+  ${IMAGING_TEST_DIR}/png_test.cpp
+  ${IMAGING_TEST_DIR}/image_file_test.cpp
+)
+target_include_directories(test_imaging PRIVATE ${IMAGING_TEST_DIR})
+target_link_libraries(test_imaging PRIVATE halvane_imaging GTest::gtest_main)
+target_compile_definitions(test_imaging PRIVATE HALVANE_IMAGING_FIXTURES="${IMAGING_TEST_DIR}/fixtures")
+gtest_discover_tests(test_imaging DISCOVERY_MODE PRE_TEST)
