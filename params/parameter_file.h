@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "iteration_context.h"
 #include "messages.h"
@@ -33,9 +35,18 @@ enum class LoadOutcome {
 // Reads the file at `path` into the settings, with every message of the
 // format ("Missing variable in parameter file: ...", "blending .gt. 26,
 // setting 1", "Error reading parameter file") shown through `messages`.
-// `decimalMark` 0 means the user's locale decides.
+// `decimalMark` 0 means the user's locale decides; either mark is accepted
+// in the file whatever it says. A file that cannot be opened or read gives
+// "Cannot open parameter file: <path> (<reason>)" and changes nothing, not
+// even ParamsValid.
 LoadOutcome LoadParameters(const std::string& path, LoadTarget target, engine::MessageSink& messages,
                            char decimalMark = 0);
+
+// The same reading rules applied to the file's contents already in memory;
+// `displayPath` is the path the messages name. Never returns CannotOpen.
+LoadOutcome LoadParametersFromText(std::string_view text, const std::string& displayPath,
+                                   LoadTarget target, engine::MessageSink& messages,
+                                   char decimalMark = 0);
 
 // The parameter file beside an image: same folder, the last three
 // characters of the file name replaced by "vtx" (pic.bmp -> pic.vtx).
@@ -46,9 +57,21 @@ std::string ParameterFilePathFor(const std::string& imagePath);
 std::string WriteParameterFile(const std::string& path, const TIterationContext& ctx,
                                char decimalMark = 0);
 
+// The 39 lines exactly as WriteParameterFile puts them into the file.
+std::string ParameterFileText(const TIterationContext& ctx, char decimalMark = 0);
+
 // Reals as the file writes them: at most 15 significant digits, general
-// format (1E-20, 1.5E20, 5E-5, 0.0005), with `decimalMark`.
+// format (1E-20, 1.5E20, 5E-5, 0.0005), with `decimalMark` ("," gives a
+// comma, 0 the locale's mark, anything else a point). NaN is written "NAN",
+// infinities "INF" and "-INF"; the reader accepts them.
 std::string FormatReal(double value, char decimalMark);
+
+// The conversions of the value lines: surrounding blanks and tabs ignored,
+// an optional leading "+", "." or "," as decimal mark; reals also accept
+// exponents, "NAN" and "INF". Integers outside the 32-bit range, reals
+// outside the double range and anything else do not convert (nullopt).
+std::optional<int32_t> ParseInteger(std::string_view text);
+std::optional<double> ParseReal(std::string_view text);
 
 // "." or "," as the user's locale writes numbers.
 char LocaleDecimalMark();
