@@ -31,6 +31,29 @@ imaging::Picture& NoPicture() {
 
 }  // namespace
 
+void PlacePixel(TIterationContext& ctx, int32_t column, int32_t row, const PixelGrid& grid,
+                double fixedCRe, double fixedCIm) {
+    ctx.RenderExtra1 = 0.0;
+    ctx.RenderExtra2 = 0.0;
+    ctx.RenderX = 0.0;
+    ctx.RenderY = 0.0;
+    ctx.IterCount = 0;
+    ctx.ZRe = column * grid.stepX + grid.xMin;
+    ctx.ZIm = row * grid.stepY + grid.yMin;
+    if (ctx.JuliaMode == 0) {
+        ctx.CRe = ctx.ZRe;
+        ctx.CIm = ctx.ZIm;
+    } else if (ctx.JuliaFixed == 0) {
+        ctx.CRe = ctx.JuliaX;
+        ctx.CIm = ctx.JuliaY;
+    } else {
+        ctx.CRe = fixedCRe;
+        ctx.CIm = fixedCIm;
+    }
+    KeepOffZero(ctx.ZRe);
+    KeepOffZero(ctx.ZIm);
+}
+
 // One thread's private means to compute pixels: its own plug-in instance
 // (the plug-in's working state is not shared), orbit buffers and record.
 struct GenerationCore::Worker {
@@ -164,7 +187,7 @@ void GenerationCore::ComputeRow(int32_t row) {
     }
     const bool fillBuffers = RenderBuffers::Fits(main.ImageWidth, main.ImageHeight);
     imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
-    const double stepX = StepX, stepY = StepY, xMin = ImageXMin, yMin = ImageYMin;
+    const PixelGrid grid{ImageXMin, ImageYMin, StepX, StepY};
     const double entryZero = orbitEntryZeroIsOne_ ? 1.0 : 0.0;
     const int32_t chunks = (width + kColumnsPerChunk - 1) / kColumnsPerChunk;
     std::atomic<int32_t> nextChunk{0};
@@ -178,25 +201,8 @@ void GenerationCore::ComputeRow(int32_t row) {
         for (int32_t chunk = nextChunk.fetch_add(1); chunk < chunks; chunk = nextChunk.fetch_add(1)) {
             const int32_t end = std::min(width, (chunk + 1) * kColumnsPerChunk);
             for (int32_t column = chunk * kColumnsPerChunk; column < end; ++column) {
-                ctx.RenderExtra1 = 0.0;
-                ctx.RenderExtra2 = 0.0;
-                ctx.RenderX = 0.0;
-                ctx.RenderY = 0.0;
-                ctx.IterCount = 0;
-                ctx.ZRe = column * stepX + xMin;
-                ctx.ZIm = row * stepY + yMin;
-                if (ctx.JuliaMode == 0) {
-                    ctx.CRe = ctx.ZRe;
-                    ctx.CIm = ctx.ZIm;
-                } else if (ctx.JuliaFixed == 0) {
-                    ctx.CRe = ctx.JuliaX;
-                    ctx.CIm = ctx.JuliaY;
-                } else {
-                    ctx.CRe = column == 0 ? firstCRe : laterCRe;
-                    ctx.CIm = column == 0 ? firstCIm : laterCIm;
-                }
-                KeepOffZero(ctx.ZRe);
-                KeepOffZero(ctx.ZIm);
+                PlacePixel(ctx, column, row, grid, column == 0 ? firstCRe : laterCRe,
+                           column == 0 ? firstCIm : laterCIm);
                 EvaluatePixel(ctx, worker.orbit, worker.formula);
                 if (fillBuffers) {
                     Buffers.AtX(column, row) = ctx.RenderX;

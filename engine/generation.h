@@ -31,6 +31,21 @@ struct RenderBuffers {
     double& AtY(int32_t column, int32_t row) { return Y[static_cast<size_t>(column) * kRows + row]; }
 };
 
+// Where pixel (0, 0) lies and how far apart pixels are in the plane.
+struct PixelGrid {
+    double xMin = 0.0;
+    double yMin = 0.0;
+    double stepX = 0.0;
+    double stepY = 0.0;
+};
+
+// Prepares the record for one pixel: clears the render values and the
+// count, places z at the pixel's point (each part kept at least 1e-20 away
+// from zero) and chooses c: the point itself, the Julia constant, or, once
+// the Julia constant is fixed, `fixedC` (what c holds at that moment).
+void PlacePixel(TIterationContext& ctx, int32_t column, int32_t row, const PixelGrid& grid,
+                double fixedCRe, double fixedCIm);
+
 // Values of the "Parameters" dialog, handed in while it is visible.
 struct ParameterDialogValues {
     double Maxit = 0.0;

@@ -1,1 +1,412 @@
+// The generation core: view arithmetic, pixel placement, render buffers,
+// the row interface, and bit-identical pictures on any number of threads.
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+#include "generation.h"
+#include "picture_settings.h"
+#include "plugin_fixture.h"
+#include "recording_sink.h"
+
+namespace {
+
+using engine::GenerationCore;
+
+class ScriptedHost : public RecordingHost {
+public:
+    std::function<void()> afterRow;
+    int completions = 0;
+    int ends = 0;
+    void AfterRow() override {
+        if (afterRow) afterRow();
+    }
+    void GenerationCompleted() override { ++completions; }
+    void GenerationEnded() override { ++ends; }
+};
+
+struct Settings {
+    int32_t formula = 0, render = 4, blend = 20, order = 3;
+    int32_t rotation = 1, insideOut = 0, width = 40, height = 30, maxit = 60;
+    int32_t juliaMode = 0;
+    double juliaX = 0.0, juliaY = 0.0;
+    double centerX = 0.0, centerY = 0.0, magnification = 1.0;
+};
+
+void Apply(const Settings& s, TIterationContext& ctx) {
+    ctx.FormulaNo = s.formula;
+    ctx.RenderNo = s.render;
+    ctx.BlendNo = s.blend;
+    ctx.ColorOrderNo = s.order;
+    ctx.RotationMode = s.rotation;
+    ctx.InsideOut = s.insideOut;
+    ctx.ImageWidth = s.width;
+    ctx.ImageHeight = s.height;
+    ctx.Maxit = s.maxit;
+    if (ctx.JuliaMode != s.juliaMode) ctx.JuliaFixed = 0;
+    ctx.JuliaMode = s.juliaMode;
+    ctx.JuliaX = s.juliaX;
+    ctx.JuliaY = s.juliaY;
+    ctx.CenterX = s.centerX;
+    ctx.CenterY = s.centerY;
+    ctx.Magnification = s.magnification;
+}
+
+// A strictly sequential generation, pixel after pixel on one record,
+// written straight from the loop's steps; the oracle for the core.
+struct SequentialReference {
+    explicit SequentialReference(engine::FormulaEntryFn f) : formula(f) {
+        engine::ApplyNewDefaults(ctx);
+        engine::ResetCoordinates(ctx);
+    }
+
+    imaging::Picture Generate(const Settings& s, const std::function<void(int32_t)>& afterRow = {}) {
+        Apply(s, ctx);
+        if (ctx.FormulaNo != lastFormulaNo) {
+            ctx.JuliaX = ctx.JuliaY = 0.0;
+            ctx.JuliaMode = ctx.JuliaFixed = 0;
+            engine::ResetCoordinates(ctx);
+        }
+        lastFormulaNo = ctx.FormulaNo;
+        if (ctx.Maxit > kMaxIterationLimit) ctx.Maxit = kMaxIterationLimit;
+        engine::AdjustCoords(ctx);
+        const engine::PixelGrid grid{ctx.XMin, ctx.YMin, (ctx.XMax - ctx.XMin) / ctx.ImageWidth,
+                                     (ctx.YMax - ctx.YMin) / ctx.ImageHeight};
+        imaging::Picture picture(ctx.ImageWidth, ctx.ImageHeight);
+        colour::ColourWork work;
+        colour::ColourPassReport report;
+        for (int32_t row = 0; row < ctx.ImageHeight; ++row) {
+            for (int32_t column = 0; column < ctx.ImageWidth; ++column) {
+                engine::PlacePixel(ctx, column, row, grid, ctx.CRe, ctx.CIm);
+                engine::EvaluatePixel(ctx, orbit, formula);
+                if (engine::RenderBuffers::Fits(ctx.ImageWidth, ctx.ImageHeight)) {
+                    buffers.AtX(column, row) = ctx.RenderX;
+                    buffers.AtY(column, row) = ctx.RenderY;
+                }
+                ctx.RenderX = ctx.RenderX * ctx.dFactor3;
+                ctx.RenderY = ctx.RenderY * ctx.dFactor3;
+                colour::BlendMethods(ctx, work, picture, column, row, report);
+            }
+            if (afterRow) afterRow(row);
+        }
+        ctx.JuliaFixed = ctx.JuliaMode;
+        return picture;
+    }
+
+    engine::FormulaEntryFn formula;
+    TIterationContext ctx{};
+    engine::OrbitBuffers orbit;
+    engine::RenderBuffers buffers;
+    int32_t lastFormulaNo = 0;
+};
+
+class CoreUnderTest {
+public:
+    explicit CoreUnderTest(int threads) : core(host) {
+        EXPECT_TRUE(core.BindPlugin({HALVANE_BIN_DIR}));
+        core.SetThreadCount(threads);
+        engine::ApplyNewDefaults(core.Context);
+        engine::ResetCoordinates(core.Context);
+        core.LastFormulaNo = 0;
+    }
+
+    imaging::Picture Generate(const Settings& s) {
+        Apply(s, core.Context);
+        picture = imaging::Picture(s.width, s.height);
+        core.CurrentImage = &picture;
+        EXPECT_TRUE(core.ApplyFractal());
+        return picture;
+    }
+
+    ScriptedHost host;
+    GenerationCore core;
+    imaging::Picture picture;
+};
+
+// Compares bit patterns, so that NaN values compare equal to themselves.
+bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+std::vector<Settings> CoverAllMethods() {
+    std::vector<Settings> list;
+    for (int32_t blend = 1; blend <= 26; ++blend) {
+        Settings s;
+        s.blend = blend;
+        s.formula = (blend - 1) % 8;
+        s.render = (blend - 1) % 9 + 1;
+        s.order = (blend - 1) % 6 + 1;
+        s.rotation = blend % 4;
+        s.insideOut = blend % 5 == 0;
+        s.width = blend % 3 == 0 ? 37 : 40;  // a partial chunk of columns too
+        s.magnification = blend % 7 == 0 ? 3.0 : 1.0;
+        list.push_back(s);
+    }
+    for (int32_t formula = 0; formula <= 7; ++formula) {
+        for (int32_t render : {9, 5, 6, 7, 8, 1, 2, 3}) {  // 5 to 8 after a method-9 picture
+            Settings s;
+            s.formula = formula;
+            s.render = render;
+            s.blend = 1 + (formula * 3 + render) % 26;
+            s.width = 24;
+            s.height = 10;
+            list.push_back(s);
+        }
+    }
+    Settings julia;
+    julia.juliaMode = 1;
+    julia.juliaX = 0.0;  // a zero component that blend method 22 moves off zero
+    julia.juliaY = 0.6;
+    julia.blend = 22;
+    list.push_back(julia);  // picks the constant per pixel
+    list.push_back(julia);  // then carries the fixed constant from pixel to pixel
+    Settings big;
+    big.width = 330;  // larger than the render buffers
+    big.height = 6;
+    big.blend = 25;
+    list.push_back(big);
+    Settings wrong;
+    wrong.blend = 27;
+    list.push_back(wrong);
+    return list;
+}
+
+TEST(Generation, PicturesAreIdenticalOnOneOrManyThreadsAndMatchASequentialRun) {
+    auto referencePlugin = engine::LoadPrivateCopy(BuiltPluginPath());
+    ASSERT_NE(referencePlugin, nullptr);
+    SequentialReference reference(referencePlugin->FormulaEntry());
+    CoreUnderTest single(1);
+    CoreUnderTest many(3);
+    EXPECT_EQ(single.core.ThreadCount(), 0);  // workers start with the first picture
+    int index = 0;
+    for (const Settings& s : CoverAllMethods()) {
+        SCOPED_TRACE("picture " + std::to_string(index++) + ": formula " + std::to_string(s.formula) +
+                     " render " + std::to_string(s.render) + " blend " + std::to_string(s.blend));
+        const imaging::Picture expected = reference.Generate(s);
+        EXPECT_TRUE(single.Generate(s) == expected);
+        EXPECT_TRUE(many.Generate(s) == expected);
+        EXPECT_EQ(many.core.Context.CRe, reference.ctx.CRe);
+        EXPECT_EQ(many.core.Context.ZIm, reference.ctx.ZIm);
+        EXPECT_EQ(many.core.Context.RenderX, reference.ctx.RenderX);
+        EXPECT_TRUE(SameBits(many.core.Buffers.X, reference.buffers.X));
+        EXPECT_TRUE(SameBits(single.core.Buffers.Y, reference.buffers.Y));
+    }
+    EXPECT_EQ(many.core.ThreadCount(), 3);
+    EXPECT_EQ(single.core.ThreadCount(), 1);
+}
+
+TEST(Generation, SettingsChangedBetweenRowsActFromTheNextRow) {
+    auto referencePlugin = engine::LoadPrivateCopy(BuiltPluginPath());
+    SequentialReference reference(referencePlugin->FormulaEntry());
+    Settings s;
+    auto change = [](TIterationContext& ctx, int32_t row) {
+        if (row == 4) {
+            ctx.BlendNo = 13;
+            ctx.RedStart = 100.0;
+            ctx.RenderNo = 7;
+        }
+    };
+    const imaging::Picture expected =
+        reference.Generate(s, [&](int32_t row) { change(reference.ctx, row); });
+    CoreUnderTest many(2);
+    many.host.afterRow = [&] { change(many.core.Context, many.core.PixelY); };
+    EXPECT_TRUE(many.Generate(s) == expected);
+}
+
+TEST(Generation, ViewAndPixelPlacement) {
+    TIterationContext ctx{};
+    engine::ResetCoordinates(ctx);
+    ctx.ImageWidth = 320;
+    ctx.ImageHeight = 240;
+    engine::AdjustCoords(ctx);
+    EXPECT_NEAR(ctx.XMin, -2.33333333333, 1e-11);
+    EXPECT_NEAR(ctx.XMax, 2.33333333333, 1e-11);
+    EXPECT_DOUBLE_EQ(ctx.YMin, -1.75);
+    EXPECT_DOUBLE_EQ(ctx.YMax, 1.75);
+    EXPECT_DOUBLE_EQ((ctx.XMax - ctx.XMin) / (ctx.YMax - ctx.YMin), 320.0 / 240.0);
+
+    const engine::PixelGrid grid{ctx.XMin, ctx.YMin, (ctx.XMax - ctx.XMin) / 320, (ctx.YMax - ctx.YMin) / 240};
+    engine::PlacePixel(ctx, 0, 0, grid, 9.0, 9.0);
+    EXPECT_EQ(ctx.ZRe, ctx.XMin);
+    EXPECT_EQ(ctx.ZIm, ctx.YMin);
+    EXPECT_EQ(ctx.CRe, ctx.XMin);
+    // A point with a zero part: z moves off zero, c does not.
+    const engine::PixelGrid zero{0.0, 0.0, 1.0, 1.0};
+    engine::PlacePixel(ctx, 0, 0, zero, 9.0, 9.0);
+    EXPECT_EQ(ctx.ZRe, -1e-20);
+    EXPECT_EQ(ctx.CRe, 0.0);
+    ctx.JuliaMode = 1;
+    ctx.JuliaX = 0.5;
+    ctx.JuliaY = -0.5;
+    engine::PlacePixel(ctx, 3, 0, zero, 9.0, 9.0);
+    EXPECT_EQ(ctx.CRe, 0.5);
+    EXPECT_EQ(ctx.ZRe, 3.0);
+    ctx.JuliaFixed = 1;
+    engine::PlacePixel(ctx, 3, 0, zero, 9.0, 8.0);
+    EXPECT_EQ(ctx.CIm, 8.0);
+}
+
+TEST(Generation, ResetAndDefaults) {
+    TIterationContext ctx{};
+    ctx.JuliaX = 0.25;
+    engine::ApplyNewDefaults(ctx);
+    engine::ResetCoordinates(ctx);
+    EXPECT_EQ(ctx.RotationMode, 1);
+    EXPECT_EQ(ctx.BlendNo, 20);
+    EXPECT_EQ(ctx.ColorOrderNo, 3);
+    EXPECT_EQ(ctx.RenderNo, 4);
+    EXPECT_EQ(ctx.GrnStart, 17.0);
+    EXPECT_EQ(ctx.BluStart, 29.0);
+    EXPECT_EQ(ctx.JuliaX, 0.25);  // New leaves the Julia constant alone
+    EXPECT_EQ(ctx.CenterX, 0.0);
+    EXPECT_EQ(ctx.SelXMax, 2.0);
+    EXPECT_EQ(ctx.Magnification, 1.0);
+}
+
+TEST(Generation, FirstPictureStepAndFormulaChangeReset) {
+    CoreUnderTest run(2);
+    Settings s;
+    s.width = 160;
+    s.height = 120;
+    s.juliaX = 0.3;
+    s.centerX = 1.0;
+    run.Generate(s);
+    EXPECT_EQ(run.core.StepX, (run.core.Context.XMax - run.core.Context.XMin) / 160);
+    EXPECT_EQ(run.core.Context.JuliaX, 0.3);  // the formula did not change
+    s.formula = 2;
+    s.juliaMode = 1;
+    s.juliaX = 0.3;
+    s.centerX = 1.0;
+    run.Generate(s);
+    EXPECT_EQ(run.core.Context.JuliaX, 0.0);
+    EXPECT_EQ(run.core.Context.JuliaMode, 0);
+    EXPECT_EQ(run.core.Context.CenterX, 0.0);
+    EXPECT_EQ(run.core.LastFormulaNo, 2);
+}
+
+TEST(Generation, RenderBuffersFillOnlyUpTo320By240) {
+    CoreUnderTest run(2);
+    Settings s;
+    s.width = 320;
+    s.height = 240;
+    s.maxit = 10;
+    std::fill(run.core.Buffers.X.begin(), run.core.Buffers.X.end(), -7.0);
+    run.Generate(s);
+    EXPECT_EQ(std::count(run.core.Buffers.X.begin(), run.core.Buffers.X.end(), -7.0), 0);
+    std::fill(run.core.Buffers.X.begin(), run.core.Buffers.X.end(), -7.0);
+    s.width = 321;
+    run.Generate(s);
+    EXPECT_EQ(std::count(run.core.Buffers.X.begin(), run.core.Buffers.X.end(), -7.0),
+              static_cast<long>(run.core.Buffers.X.size()));
+}
+
+TEST(Generation, LimitAboveTheBuffersIsLoweredForRenderMethodOne) {
+    CoreUnderTest run(2);
+    Settings s;
+    s.width = 4;
+    s.height = 3;
+    s.maxit = 30000;
+    s.render = 1;
+    run.Generate(s);
+    EXPECT_EQ(run.core.Context.Maxit, kMaxIterationLimit);
+    // Pixel (0, 0) is far outside: it escapes at once, so its value is 1/20000.
+    EXPECT_EQ(run.core.Buffers.AtX(0, 0), 1.0 / kMaxIterationLimit);
+}
+
+TEST(Generation, AbortLetsTheRowFinishAndKeepsTheRest) {
+    CoreUnderTest run(2);
+    Settings s;
+    s.width = 20;
+    s.height = 20;
+    imaging::Picture previous(20, 20);
+    for (int32_t y = 0; y < 20; ++y)
+        for (int32_t x = 0; x < 20; ++x) previous.SetPixel(x, y, imaging::PackColour(1, 1, 1));
+    Apply(s, run.core.Context);
+    run.picture = previous;
+    run.core.CurrentImage = &run.picture;
+    run.host.afterRow = [&] {
+        if (run.core.PixelY == 10) run.core.StopFlag = -1;
+    };
+    run.core.ApplyFractal();
+    EXPECT_EQ(run.picture.Pixel(5, 11), imaging::PackColour(1, 1, 1));
+    EXPECT_NE(run.picture.Pixel(5, 10), imaging::PackColour(1, 1, 1));
+    EXPECT_EQ(run.host.completions, 1);
+    EXPECT_EQ(run.core.StopFlag, -1);
+    EXPECT_EQ(run.core.Context.JuliaFixed, run.core.Context.JuliaMode);
+}
+
+TEST(Generation, ClearedParamsValidEndsWithoutCompletion) {
+    CoreUnderTest run(1);
+    Settings s;
+    s.width = 8;
+    s.height = 8;
+    run.host.afterRow = [&] { run.core.ParamsValid = 0; };
+    run.Generate(s);
+    EXPECT_EQ(run.core.PixelY, 0);
+    EXPECT_EQ(run.host.completions, 0);
+    EXPECT_EQ(run.host.ends, 1);
+    EXPECT_EQ(run.core.StopFlag, 0);
+}
+
+TEST(Generation, AGenerationStartedBetweenRowsSupersedesTheRunningOne) {
+    CoreUnderTest fresh(2);
+    Settings newer;
+    newer.formula = 0;
+    newer.render = 2;
+    const imaging::Picture expected = fresh.Generate(newer);
+
+    CoreUnderTest run(2);
+    Settings older;
+    older.render = 6;
+    Apply(older, run.core.Context);
+    run.picture = imaging::Picture(older.width, older.height);
+    run.core.CurrentImage = &run.picture;
+    bool started = false;
+    run.host.afterRow = [&] {
+        if (run.core.PixelY == 3 && !started) {
+            started = true;
+            run.core.Context.RenderNo = 2;
+            run.core.ApplyFractal();
+        }
+    };
+    run.core.ApplyFractal();
+    EXPECT_TRUE(run.picture == expected);
+    EXPECT_EQ(run.host.completions, 2);
+}
+
+TEST(Generation, RecolouringReproducesTheColoursAndFollowsTheFactor) {
+    CoreUnderTest run(2);
+    Settings s;
+    s.render = 2;
+    s.blend = 3;
+    const imaging::Picture generated = run.Generate(s);
+    run.picture = imaging::Picture(s.width, s.height);
+    EXPECT_TRUE(run.core.RecolourFromBuffers());
+    EXPECT_TRUE(run.picture == generated);
+    run.core.Context.dFactor3 = 0.0;
+    EXPECT_TRUE(run.core.RecolourFromBuffers());
+    EXPECT_EQ(run.picture.Pixel(7, 7), 0u);
+    run.core.Context.BlendNo = 23;  // the one method that colours zero values
+    EXPECT_TRUE(run.core.RecolourFromBuffers());
+    EXPECT_NE(run.picture.Pixel(7, 7), 0u);
+    run.core.Context.ImageWidth = 321;
+    EXPECT_FALSE(run.core.RecolourFromBuffers());
+}
+
+TEST(Generation, WrongNumbersAreReportedOncePerPass) {
+    CoreUnderTest run(2);
+    Settings s;
+    s.blend = 27;
+    run.Generate(s);
+    s.blend = 1;
+    s.order = 0;
+    run.Generate(s);
+    EXPECT_TRUE(run.core.RecolourFromBuffers());
+    ASSERT_EQ(run.host.messages.size(), 3u);
+    EXPECT_EQ(run.host.messages[0].first, "Wrong blendingmethod number");
+    EXPECT_EQ(run.host.messages[1].first, "Wrong coloringorder number");
+    EXPECT_EQ(run.host.messages[2].first, "Wrong coloringorder number");
+}
+
+}  // namespace
