@@ -154,7 +154,8 @@ private:
 
 void CopyName(std::string_view line, char (&buffer)[100]) {
     std::memset(buffer, 0, sizeof buffer);
-    std::memcpy(buffer, line.data(), std::min(line.size(), sizeof buffer - 1));
+    const size_t length = std::min(line.size(), sizeof buffer - 1);
+    if (length > 0) std::memcpy(buffer, line.data(), length);
 }
 
 std::string ErrnoText(int error) { return std::strerror(error); }

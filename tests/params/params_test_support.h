@@ -60,6 +60,46 @@ inline void ApplyNewSettings(TIterationContext& ctx) {
     ctx.RenderName = "render formula";
 }
 
+// Every field the file carries, compared exactly.
+inline void ExpectSameFileFields(const TIterationContext& a, const TIterationContext& b) {
+    EXPECT_EQ(a.FormulaNo, b.FormulaNo);
+    EXPECT_EQ(a.RenderNo, b.RenderNo);
+    EXPECT_STREQ(a.FormulaName, b.FormulaName);
+    EXPECT_STREQ(a.RenderName, b.RenderName);
+    EXPECT_EQ(a.Magnification, b.Magnification);
+    EXPECT_EQ(a.CenterX, b.CenterX);
+    EXPECT_EQ(a.XMax, b.XMax);
+    EXPECT_EQ(a.CenterY, b.CenterY);
+    EXPECT_EQ(a.YMax, b.YMax);
+    EXPECT_EQ(a.RedStart, b.RedStart);
+    EXPECT_EQ(a.GrnStart, b.GrnStart);
+    EXPECT_EQ(a.BluStart, b.BluStart);
+    EXPECT_EQ(a.RedStep, b.RedStep);
+    EXPECT_EQ(a.GrnStep, b.GrnStep);
+    EXPECT_EQ(a.BluStep, b.BluStep);
+    EXPECT_EQ(a.ReservedNo, b.ReservedNo);
+    EXPECT_EQ(a.Maxit, b.Maxit);
+    EXPECT_EQ(a.BlendNo, b.BlendNo);
+    EXPECT_EQ(a.ColorOrderNo, b.ColorOrderNo);
+    EXPECT_EQ(a.dFactor3, b.dFactor3);
+    EXPECT_EQ(a.dFactor4, b.dFactor4);
+    EXPECT_EQ(a.dFactor5, b.dFactor5);
+    EXPECT_EQ(a.epsilon, b.epsilon);
+    EXPECT_EQ(a.Bailout, b.Bailout);
+    EXPECT_EQ(a.JuliaMode, b.JuliaMode);
+    EXPECT_EQ(a.JuliaFixed, b.JuliaFixed);
+    EXPECT_EQ(a.InsideOut, b.InsideOut);
+    EXPECT_EQ(a.JuliaX, b.JuliaX);
+    EXPECT_EQ(a.JuliaY, b.JuliaY);
+    EXPECT_EQ(a.RotationMode, b.RotationMode);
+    EXPECT_EQ(a.RedSaturate, b.RedSaturate);
+    EXPECT_EQ(a.GrnSaturate, b.GrnSaturate);
+    EXPECT_EQ(a.BluSaturate, b.BluSaturate);
+    EXPECT_EQ(a.RedOffset, b.RedOffset);
+    EXPECT_EQ(a.GrnOffset, b.GrnOffset);
+    EXPECT_EQ(a.BluOffset, b.BluOffset);
+}
+
 inline const std::vector<std::string> kNewFileLines = {
     "version-.001", "0", "4", "0", "fractal formula", "render formula", "reservedtitle",
     "1", "0", "2", "0", "2", "31", "17", "29", "1", "1", "1", "1", "100",

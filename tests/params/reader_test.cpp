@@ -43,41 +43,9 @@ std::vector<std::string> Lines(std::initializer_list<std::pair<int, std::string>
 void ExpectNewSettings(const TIterationContext& ctx) {
     TIterationContext expected{};
     ApplyNewSettings(expected);
-    EXPECT_EQ(ctx.FormulaNo, 0);
-    EXPECT_EQ(ctx.RenderNo, 4);
-    EXPECT_STREQ(ctx.FormulaName, "fractal formula");
-    EXPECT_STREQ(ctx.RenderName, "render formula");
-    EXPECT_EQ(ctx.Magnification, 1.0);
-    EXPECT_EQ(ctx.CenterX, 0.0);
-    EXPECT_EQ(ctx.XMax, 2.0);
-    EXPECT_EQ(ctx.CenterY, 0.0);
-    EXPECT_EQ(ctx.YMax, 2.0);
-    EXPECT_EQ(ctx.RedStart, 31.0);
-    EXPECT_EQ(ctx.GrnStart, 17.0);
-    EXPECT_EQ(ctx.BluStart, 29.0);
-    EXPECT_EQ(ctx.RedStep, 1.0);
-    EXPECT_EQ(ctx.GrnStep, 1.0);
-    EXPECT_EQ(ctx.BluStep, 1.0);
-    EXPECT_EQ(ctx.ReservedNo, 1);
-    EXPECT_EQ(ctx.Maxit, 100);
-    EXPECT_EQ(ctx.BlendNo, 20);
-    EXPECT_EQ(ctx.ColorOrderNo, 3);
-    EXPECT_EQ(ctx.dFactor3, 1.0);
-    EXPECT_EQ(ctx.dFactor4, 1.0);
-    EXPECT_EQ(ctx.dFactor5, 1.0);
-    EXPECT_EQ(ctx.epsilon, 0.05);
-    EXPECT_EQ(ctx.Bailout, 4);
-    EXPECT_EQ(ctx.JuliaMode, 0);
-    EXPECT_EQ(ctx.JuliaFixed, 0);
-    EXPECT_EQ(ctx.InsideOut, 0);
-    EXPECT_EQ(ctx.JuliaX, 0.0);
-    EXPECT_EQ(ctx.JuliaY, 0.0);
+    ExpectSameFileFields(ctx, expected);
     EXPECT_EQ(ctx.CRe, 0.0);
     EXPECT_EQ(ctx.CIm, 0.0);
-    EXPECT_EQ(ctx.RotationMode, 1);
-    for (double v : {ctx.RedSaturate, ctx.GrnSaturate, ctx.BluSaturate, ctx.RedOffset,
-                     ctx.GrnOffset, ctx.BluOffset})
-        EXPECT_EQ(v, 127.0);
 }
 
 // The values of lines 21 to 39 when they are missing.

@@ -55,45 +55,6 @@ void FillDistinct(TIterationContext& ctx) {
     ctx.BluOffset = -2.33333333333333;
 }
 
-void ExpectSameFileFields(const TIterationContext& a, const TIterationContext& b) {
-    EXPECT_EQ(a.FormulaNo, b.FormulaNo);
-    EXPECT_EQ(a.RenderNo, b.RenderNo);
-    EXPECT_STREQ(a.FormulaName, b.FormulaName);
-    EXPECT_STREQ(a.RenderName, b.RenderName);
-    EXPECT_EQ(a.Magnification, b.Magnification);
-    EXPECT_EQ(a.CenterX, b.CenterX);
-    EXPECT_EQ(a.XMax, b.XMax);
-    EXPECT_EQ(a.CenterY, b.CenterY);
-    EXPECT_EQ(a.YMax, b.YMax);
-    EXPECT_EQ(a.RedStart, b.RedStart);
-    EXPECT_EQ(a.GrnStart, b.GrnStart);
-    EXPECT_EQ(a.BluStart, b.BluStart);
-    EXPECT_EQ(a.RedStep, b.RedStep);
-    EXPECT_EQ(a.GrnStep, b.GrnStep);
-    EXPECT_EQ(a.BluStep, b.BluStep);
-    EXPECT_EQ(a.ReservedNo, b.ReservedNo);
-    EXPECT_EQ(a.Maxit, b.Maxit);
-    EXPECT_EQ(a.BlendNo, b.BlendNo);
-    EXPECT_EQ(a.ColorOrderNo, b.ColorOrderNo);
-    EXPECT_EQ(a.dFactor3, b.dFactor3);
-    EXPECT_EQ(a.dFactor4, b.dFactor4);
-    EXPECT_EQ(a.dFactor5, b.dFactor5);
-    EXPECT_EQ(a.epsilon, b.epsilon);
-    EXPECT_EQ(a.Bailout, b.Bailout);
-    EXPECT_EQ(a.JuliaMode, b.JuliaMode);
-    EXPECT_EQ(a.JuliaFixed, b.JuliaFixed);
-    EXPECT_EQ(a.InsideOut, b.InsideOut);
-    EXPECT_EQ(a.JuliaX, b.JuliaX);
-    EXPECT_EQ(a.JuliaY, b.JuliaY);
-    EXPECT_EQ(a.RotationMode, b.RotationMode);
-    EXPECT_EQ(a.RedSaturate, b.RedSaturate);
-    EXPECT_EQ(a.GrnSaturate, b.GrnSaturate);
-    EXPECT_EQ(a.BluSaturate, b.BluSaturate);
-    EXPECT_EQ(a.RedOffset, b.RedOffset);
-    EXPECT_EQ(a.GrnOffset, b.GrnOffset);
-    EXPECT_EQ(a.BluOffset, b.BluOffset);
-}
-
 // Writes `ctx` with one mark and reads it back through a file.
 Settings RoundTrip(const TIterationContext& ctx, char writeMark, char readMark) {
     TempFolder folder;
