@@ -1,1 +1,146 @@
+// halvane-render from the outside: arguments, exit statuses, files.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "generation.h"
+#include "image_file.h"
+#include "picture_settings.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status = -1;
+    std::string output;  // stdout and stderr together
+};
+
+Result RunRender(const std::string& arguments) {
+    const std::string command = std::string(HALVANE_BIN_DIR) + "/halvane-render " + arguments + " 2>&1";
+    Result result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+    const int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+class RenderTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() / ("halvane-render-test-" + std::to_string(getpid()));
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+    std::string In(const std::string& name) const { return (folder / name).string(); }
+    fs::path folder;
+};
+
+TEST_F(RenderTool, BadArgumentsNameTheArgumentAndExitWithTwo) {
+    const struct {
+        const char* arguments;
+        const char* named;
+    } cases[] = {
+        {"--formula 8 --output x.png", "--formula"},
+        {"--render 0 --output x.png", "--render"},
+        {"--blend 27 --output x.png", "--blend"},
+        {"--size 10 --output x.png", "--size"},
+        {"--size 0x10 --output x.png", "--size"},
+        {"--center 1 --output x.png", "--center"},
+        {"--magnification 0 --output x.png", "--magnification"},
+        {"--maxit abc --output x.png", "--maxit"},
+        {"--colour 3 --output x.png", "--colour"},
+        {"--formula 1", "--output"},
+        {"--output picture.xyz", "--output"},
+    };
+    for (const auto& c : cases) {
+        const Result r = RunRender(c.arguments);
+        EXPECT_EQ(r.status, 2) << c.arguments;
+        EXPECT_NE(r.output.find(c.named), std::string::npos) << r.output;
+        EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
+    }
+}
+
+TEST_F(RenderTool, HelpPrintsTheUsage) {
+    const Result r = RunRender("--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.output.find("usage: halvane-render"), std::string::npos);
+}
+
+TEST_F(RenderTool, WritesThePictureTheCoreComputes) {
+    const Result r = RunRender("--size 64x48 --formula 7 --render 5 --blend 13 --order 2 --maxit 300 "
+                               "--center -0.1,0.2 --magnification 1.5 --rotation 2 --threads 2 --quiet "
+                               "--output " + In("seven.ppm"));
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(r.output.empty()) << r.output;
+    imaging::Picture written;
+    ASSERT_EQ(imaging::LoadImageFile(In("seven.ppm"), written), "");
+
+    engine::GenerationHost host;
+    engine::GenerationCore core(host);
+    ASSERT_TRUE(core.BindPlugin({HALVANE_BIN_DIR}));
+    TIterationContext& ctx = core.Context;
+    engine::ApplyNewDefaults(ctx);
+    engine::ResetCoordinates(ctx);
+    ctx.ImageWidth = 64;
+    ctx.ImageHeight = 48;
+    ctx.FormulaNo = 7;
+    ctx.RenderNo = 5;
+    ctx.BlendNo = 13;
+    ctx.ColorOrderNo = 2;
+    ctx.Maxit = 300;
+    ctx.CenterX = -0.1;
+    ctx.CenterY = 0.2;
+    ctx.Magnification = 1.5;
+    ctx.RotationMode = 2;
+    core.LastFormulaNo = 7;
+    imaging::Picture expected(64, 48);
+    core.CurrentImage = &expected;
+    core.ApplyFractal();
+    EXPECT_TRUE(written == expected);
+}
+
+TEST_F(RenderTool, JuliaAndNegativeValues) {
+    const Result r = RunRender("--size 32x24 --julia -0.75,0.1 --center -0.5,-0.25 --inside-out --quiet "
+                               "--output " + In("julia.png"));
+    ASSERT_EQ(r.status, 0) << r.output;
+    imaging::Picture picture;
+    EXPECT_EQ(imaging::LoadImageFile(In("julia.png"), picture), "");
+    EXPECT_EQ(picture.Width(), 32);
+}
+
+TEST_F(RenderTool, FailedWriteExitsWithOneAndLeavesNoFile) {
+    const std::string target = In("missing-folder/picture.png");
+    const Result r = RunRender("--size 8x8 --quiet --output " + target);
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("picture.png"), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_TRUE(fs::is_empty(folder));
+}
+
+TEST_F(RenderTool, ParameterFileInAndOut) {
+    const Result first = RunRender("--size 40x30 --formula 2 --blend 7 --maxit 77 --quiet --output " +
+                                   In("a.png") + " --write-params " + In("a.vtx"));
+    ASSERT_EQ(first.status, 0) << first.output;
+    ASSERT_TRUE(fs::exists(In("a.vtx")));
+    const Result second =
+        RunRender("--params " + In("a.vtx") + " --size 40x30 --quiet --output " + In("b.png"));
+    ASSERT_EQ(second.status, 0) << second.output;
+    imaging::Picture a, b;
+    ASSERT_EQ(imaging::LoadImageFile(In("a.png"), a), "");
+    ASSERT_EQ(imaging::LoadImageFile(In("b.png"), b), "");
+    EXPECT_TRUE(a == b);
+    const Result missing = RunRender("--params " + In("nothing.vtx") + " --quiet --output " + In("c.png"));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_FALSE(fs::exists(In("c.png")));
+}
+
+}  // namespace
