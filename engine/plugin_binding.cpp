@@ -38,8 +38,8 @@ std::unique_ptr<PluginInstance> LoadPluginInstance(const std::string& path) {
 
 std::unique_ptr<PluginInstance> LoadPrivateCopy(const std::string& path) {
     std::error_code error;
-    fs::path base = fs::temp_directory_path(error);
-    if (error) base = "/tmp";
+    const fs::path base = fs::temp_directory_path(error);
+    if (error) return nullptr;
     std::string pattern = (base / "halvane-plugin-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) return nullptr;
     const fs::path folder = pattern;

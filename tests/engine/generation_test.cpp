@@ -196,6 +196,20 @@ TEST(Generation, PicturesAreIdenticalOnOneOrManyThreadsAndMatchASequentialRun) {
     EXPECT_EQ(single.core.ThreadCount(), 1);
 }
 
+TEST(Generation, FallsBackToFewerThreadsWhenNoPrivateInstanceCanBeMade) {
+    const char* saved = std::getenv("TMPDIR");
+    const std::string savedValue = saved ? saved : "";
+    setenv("TMPDIR", "/nonexistent-halvane-folder", 1);
+    CoreUnderTest starved(3);
+    Settings s;
+    const imaging::Picture picture = starved.Generate(s);
+    if (saved) setenv("TMPDIR", savedValue.c_str(), 1); else unsetenv("TMPDIR");
+    EXPECT_EQ(starved.core.ThreadCount(), 1);
+    CoreUnderTest normal(3);
+    EXPECT_TRUE(normal.Generate(s) == picture);
+    EXPECT_EQ(normal.core.ThreadCount(), 3);
+}
+
 TEST(Generation, SettingsChangedBetweenRowsActFromTheNextRow) {
     auto referencePlugin = engine::LoadPrivateCopy(BuiltPluginPath());
     SequentialReference reference(referencePlugin->FormulaEntry());
