@@ -91,7 +91,7 @@ bool RunRead(png_structp png, png_infop info, PngState* state) {
         png_error(png, refusal);
     }
 
-    png_set_strip_16(png);
+    png_set_scale_16(png);
     png_set_palette_to_rgb(png);
     png_set_expand_gray_1_2_4_to_8(png);
     png_set_gray_to_rgb(png);

@@ -5,6 +5,7 @@ add_executable(test_imaging
   ${IMAGING_TEST_DIR}/pnm_test.cpp
   ${IMAGING_TEST_DIR}/png_test.cpp
   ${IMAGING_TEST_DIR}/image_file_test.cpp
+  ${IMAGING_TEST_DIR}/interop_test.cpp
 )
 target_include_directories(test_imaging PRIVATE ${IMAGING_TEST_DIR})
 target_link_libraries(test_imaging PRIVATE halvane_imaging GTest::gtest_main)

@@ -1,0 +1,166 @@
+// Truevision Targa: colour-mapped, true-colour and grey pictures, plain
+// (types 1, 2, 3) or run-length encoded (9, 10, 11), any origin.
+// Writes uncompressed 24-bit true colour with the origin at the bottom left.
+#include <string>
+
+#include "codecs.h"
+
+namespace imaging {
+
+namespace {
+
+uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+uint8_t FiveBits(unsigned value) { return static_cast<uint8_t>((value * 255 + 15) / 31); }
+
+// A colour stored in `bytes` bytes, as Targa lays out pixels and map entries.
+uint32_t TrueColour(const uint8_t* p, unsigned bytes) {
+    if (bytes == 2) {
+        const unsigned v = U16(p);
+        return PackColour(FiveBits((v >> 10) & 31), FiveBits((v >> 5) & 31), FiveBits(v & 31));
+    }
+    return PackColour(p[2], p[1], p[0]);
+}
+
+}  // namespace
+
+std::string DecodeTga(const uint8_t* data, size_t size, Picture& picture, ImageInfo& info) {
+    if (size < 18) return "truncated: the file is shorter than a Targa header";
+    const uint8_t idLength = data[0];
+    const uint8_t mapType = data[1];
+    const uint8_t type = data[2];
+    const unsigned mapFirst = U16(data + 3);
+    const unsigned mapLength = U16(data + 5);
+    const unsigned mapEntryBits = data[7];
+    const int64_t width = U16(data + 12);
+    const int64_t height = U16(data + 14);
+    const unsigned depth = data[16];
+    const uint8_t descriptor = data[17];
+    const bool rle = type >= 9;
+    const unsigned kind = rle ? type - 8u : type;  // 1 mapped, 2 true colour, 3 grey
+
+    if (type != 1 && type != 2 && type != 3 && type != 9 && type != 10 && type != 11) {
+        return type == 0 ? "the Targa file holds no picture" : "unknown Targa image type " + std::to_string(type);
+    }
+    if (mapType > 1) return "unknown Targa colour map type " + std::to_string(mapType);
+    if (kind == 1 && mapType != 1) return "a colour-mapped Targa picture without a colour map";
+    if (kind == 1 && depth != 8 && depth != 16) return "colour-mapped Targa with " + std::to_string(depth) + "-bit indices";
+    if (kind == 2 && depth != 15 && depth != 16 && depth != 24 && depth != 32) {
+        return "true-colour Targa with " + std::to_string(depth) + " bits per pixel";
+    }
+    if (kind == 3 && depth != 8 && depth != 16) return "grey Targa with " + std::to_string(depth) + " bits per pixel";
+    if (mapType == 1 && mapEntryBits != 15 && mapEntryBits != 16 && mapEntryBits != 24 && mapEntryBits != 32) {
+        return "Targa colour map entries of " + std::to_string(mapEntryBits) + " bits";
+    }
+    if (std::string error = CheckSize(width, height); !error.empty()) return error;
+
+    size_t pos = 18 + size_t{idLength};
+    std::vector<uint32_t> map;
+    if (mapType == 1) {
+        const unsigned entryBytes = (mapEntryBits + 7) / 8;
+        const size_t mapBytes = size_t{mapLength} * entryBytes;
+        if (pos > size || mapBytes > size - pos) return "truncated: the file ends inside the colour map";
+        if (kind == 1) {
+            map.resize(mapLength);
+            for (unsigned i = 0; i < mapLength; ++i) map[i] = TrueColour(data + pos + size_t{i} * entryBytes, entryBytes);
+        }
+        pos += mapBytes;
+    }
+    if (pos > size) return "truncated: the file ends inside the image identification";
+
+    const unsigned pixelBytes = (depth + 7) / 8;
+    const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    const size_t available = size - pos;
+    // A packet holds at most 128 pixels, so this many bytes at least.
+    const uint64_t least = rle ? (pixels + 127) / 128 * (1 + pixelBytes) : pixels * pixelBytes;
+    if (least > available) {
+        return "truncated: " + SizeText(width, height) + " pixels need at least " + std::to_string(least) +
+               " bytes of data, the file has " + std::to_string(available);
+    }
+
+    auto colourOf = [&](const uint8_t* p) -> uint32_t {
+        if (kind == 1) {
+            const unsigned index = depth == 8 ? p[0] : U16(p);
+            return index >= mapFirst && index - mapFirst < map.size() ? map[index - mapFirst] : 0;
+        }
+        if (kind == 3) return PackColour(p[0], p[0], p[0]);
+        return TrueColour(p, pixelBytes == 4 ? 3 : pixelBytes);
+    };
+
+    Picture result(static_cast<int32_t>(width), static_cast<int32_t>(height));
+    const bool topOrigin = descriptor & 0x20;
+    const bool rightOrigin = descriptor & 0x10;
+    uint64_t done = 0;
+    auto store = [&](uint32_t colour) {
+        const int64_t column = static_cast<int64_t>(done % static_cast<uint64_t>(width));
+        const int64_t row = static_cast<int64_t>(done / static_cast<uint64_t>(width));
+        result.SetPixel(static_cast<int32_t>(rightOrigin ? width - 1 - column : column),
+                        static_cast<int32_t>(topOrigin ? row : height - 1 - row), colour);
+        ++done;
+    };
+    const uint8_t* in = data + pos;
+    const uint8_t* end = data + size;
+    while (done < pixels) {
+        if (!rle) {
+            store(colourOf(in));
+            in += pixelBytes;
+            continue;
+        }
+        if (end - in < 1 + static_cast<ptrdiff_t>(pixelBytes)) return "truncated: the file ends inside the compressed data";
+        const uint8_t header = *in++;
+        const unsigned count = (header & 0x7F) + 1u;
+        if (header & 0x80) {
+            const uint32_t colour = colourOf(in);
+            in += pixelBytes;
+            for (unsigned k = 0; k < count && done < pixels; ++k) store(colour);
+        } else {
+            if (static_cast<size_t>(end - in) < size_t{count} * pixelBytes) {
+                return "truncated: the file ends inside the compressed data";
+            }
+            for (unsigned k = 0; k < count; ++k, in += pixelBytes) {
+                if (done < pixels) store(colourOf(in));
+            }
+        }
+    }
+
+    static const char* const kKinds[] = {"colour-mapped", "true colour", "grey"};
+    info.Type = "TGA";
+    info.SubType = std::string(kKinds[kind - 1]) + ", " + std::to_string(depth) + " bits per pixel";
+    info.Options = std::string(rle ? "RLE, " : "") + (topOrigin ? "top" : "bottom") + (rightOrigin ? "-right" : "-left") +
+                   " origin";
+    info.Colors = kind == 1 ? static_cast<int64_t>(map.size()) : kind == 3 ? 256
+                  : depth <= 16 ? 32768 : 16777216;
+    info.BitsPerPixel = static_cast<int32_t>(depth);
+    picture = std::move(result);
+    return "";
+}
+
+std::string EncodeTga(const Picture& picture, std::vector<uint8_t>& out) {
+    const int32_t width = picture.Width();
+    const int32_t height = picture.Height();
+    if (width > 65535 || height > 65535) return "a Targa picture is at most 65535 pixels wide and high";
+    out.assign(18, 0);
+    out[2] = 2;  // uncompressed true colour
+    out[12] = static_cast<uint8_t>(width);
+    out[13] = static_cast<uint8_t>(width >> 8);
+    out[14] = static_cast<uint8_t>(height);
+    out[15] = static_cast<uint8_t>(height >> 8);
+    out[16] = 24;
+    out[17] = 0;  // bottom-left origin, no alpha bits
+    out.reserve(18 + size_t{3} * width * height + 26);
+    for (int32_t y = height - 1; y >= 0; --y) {
+        const uint8_t* row = picture.Row(y);
+        for (int32_t x = 0; x < width; ++x) {
+            out.push_back(row[3 * x + 2]);
+            out.push_back(row[3 * x + 1]);
+            out.push_back(row[3 * x]);
+        }
+    }
+    // Version 2 footer: no extension or developer area.
+    const char signature[] = "TRUEVISION-XFILE.";
+    out.insert(out.end(), 8, 0);
+    out.insert(out.end(), signature, signature + sizeof signature);  // with its terminating zero
+    return "";
+}
+
+}  // namespace imaging
