@@ -1,0 +1,31 @@
+#include "file_filters.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace app {
+
+QString ToQtFilter(const QString& barSeparated) {
+    const QStringList parts = barSeparated.split(QLatin1Char('|'));
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString name = parts[i].trimmed();
+        if (name.isEmpty()) continue;
+        QStringList patterns;
+        for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QString p = pattern.trimmed();
+            if (p.isEmpty()) continue;
+            patterns << (p == QLatin1String("*.*") ? QStringLiteral("*") : p);
+        }
+        entries << QStringLiteral("%1 (%2)").arg(name, patterns.join(QLatin1Char(' ')));
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+QString SuffixOfFilter(const QString& qtFilterEntry) {
+    static const QRegularExpression single(QStringLiteral("\\(\\*\\.([A-Za-z0-9]+)\\)$"));
+    const QRegularExpressionMatch match = single.match(qtFilterEntry.trimmed());
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+}  // namespace app

@@ -1,0 +1,34 @@
+// The filters of the program's file dialogs, kept in the "Name|patterns|"
+// form of the program's menus and converted for QFileDialog.
+#pragma once
+
+#include <QString>
+
+namespace app {
+
+inline const QString kOpenImageFilter = QStringLiteral(
+    "Image files|*.bmp; *.dib; *.jif; *.jpeg; *.jpg; *.pbm; *.pcx; *.pgm; *.png; *.ppm; *.rle; "
+    "*.tga; *.tif; *.tiff|BMP - Bitmap|*.bmp|DIB - Bitmap|*.dib|JIF - JPEG (JFIF compliant)|*.jif|"
+    "JPEG - JPEG (JFIF compliant)|*.jpeg|JPG - JPEG (JFIF compliant)|*.jpg|PBM - Portable Bitmap|"
+    "*.pbm|PCX - Paintbrush|*.pcx|PGM - Portable Graymap|*.pgm|PNG - Portable Network Graphics|"
+    "*.png|PPM - Portable Pixelmap|*.ppm|RLE - Bitmap|*.rle|TGA - Truevision Targa|*.tga|"
+    "TIF - Tagged Image File Format|*.tif|TIFF - Tagged Image File Format|*.tiff|All files|*.*");
+
+inline const QString kSaveImageFilter = QStringLiteral(
+    "BMP - Bitmap|*.bmp|JPG - JPEG (JFIF compliant)|*.jpg|PBM - Portable Bitmap|*.pbm|"
+    "PGM - Portable Graymap|*.pgm|PNG - Portable Network Graphics|*.png|PPM - Portable Pixelmap|"
+    "*.ppm|TGA - Truevision Targa|*.tga|TIF - Tagged Image File Format|*.tif|");
+
+inline const QString kParameterFileFilter =
+    QStringLiteral("Parameter files *.vtx|*.vtx|All Files|*.*");
+
+// "Name|*.a; *.b|Other|*.*" becomes "Name (*.a *.b);;Other (*)": the
+// patterns of a pair go in brackets after its name, separated by spaces,
+// and "*.*" (every file) becomes "*". A trailing bar ends the list.
+QString ToQtFilter(const QString& barSeparated);
+
+// The save dialog's file-name suffix for a Qt filter entry ("PNG - ... (*.png)"
+// gives "png"); empty when the entry names no single extension.
+QString SuffixOfFilter(const QString& qtFilterEntry);
+
+}  // namespace app
