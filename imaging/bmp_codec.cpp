@@ -56,7 +56,7 @@ std::string ReadHeader(ByteReader& r, size_t start, BmpHeader& h, size_t& afterH
         h.height = r.U16le();
         r.U16le();
         h.bits = r.U16le();
-    } else if (h.headerSize >= 16 && h.headerSize <= 124) {
+    } else if ((h.headerSize >= 16 && h.headerSize <= 64) || h.headerSize == 108 || h.headerSize == 124) {
         h.width = r.S32le();
         const int64_t height = r.S32le();
         r.U16le();

@@ -247,12 +247,16 @@ std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, 
                           : options.TiffResolutionUnit == 2 ? RESUNIT_CENTIMETER
                                                             : RESUNIT_INCH;
     TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, unit);
-    // A resolution with a numerator or denominator that is not positive is left out.
-    if (options.TiffResHorizN > 0 && options.TiffResHorizD > 0) {
-        TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<double>(options.TiffResHorizN) / options.TiffResHorizD);
-    }
-    if (options.TiffResVertN > 0 && options.TiffResVertD > 0) {
-        TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<double>(options.TiffResVertN) / options.TiffResVertD);
+    // libtiff writes both resolutions or neither. One whose numerator or
+    // denominator is not positive takes the other's value (square pixels);
+    // with neither usable, the resolution is left out.
+    const bool horizontal = options.TiffResHorizN > 0 && options.TiffResHorizD > 0;
+    const bool vertical = options.TiffResVertN > 0 && options.TiffResVertD > 0;
+    if (horizontal || vertical) {
+        const double x = horizontal ? static_cast<double>(options.TiffResHorizN) / options.TiffResHorizD : 0.0;
+        const double y = vertical ? static_cast<double>(options.TiffResVertN) / options.TiffResVertD : 0.0;
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, horizontal ? x : y);
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, vertical ? y : x);
     }
     TIFFSetField(tif, TIFFTAG_SOFTWARE, "halvane");
 

@@ -6,6 +6,10 @@ add_executable(test_imaging
   ${IMAGING_TEST_DIR}/png_test.cpp
   ${IMAGING_TEST_DIR}/image_file_test.cpp
   ${IMAGING_TEST_DIR}/interop_test.cpp
+  ${IMAGING_TEST_DIR}/bmp_test.cpp
+  ${IMAGING_TEST_DIR}/tga_pcx_test.cpp
+  ${IMAGING_TEST_DIR}/jpeg_test.cpp
+  ${IMAGING_TEST_DIR}/tiff_test.cpp
 )
 target_include_directories(test_imaging PRIVATE ${IMAGING_TEST_DIR})
 target_link_libraries(test_imaging PRIVATE halvane_imaging GTest::gtest_main)

@@ -1,0 +1,213 @@
+// TIFF writing with its options, checked in the file's own tags and with
+// libtiff used directly; damaged files.
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <map>
+
+#include "test_support.h"
+
+namespace imaging {
+namespace {
+
+using test::OptionsGuard;
+using test::TempFolder;
+
+// The first directory's tags, read from the bytes without libtiff. Each tag
+// maps to its values; a rational gives numerator and denominator.
+struct Directory {
+    bool bigEndian = false;
+    std::map<uint16_t, std::vector<uint32_t>> tags;
+};
+
+Directory ParseFirstDirectory(const std::vector<uint8_t>& b) {
+    Directory d;
+    if (b.size() < 8) return d;
+    d.bigEndian = b[0] == 'M';
+    auto u16 = [&](size_t at) -> uint32_t {
+        if (at + 2 > b.size()) return 0;
+        return d.bigEndian ? (b[at] << 8) | b[at + 1] : b[at] | (b[at + 1] << 8);
+    };
+    auto u32 = [&](size_t at) -> uint32_t {
+        return d.bigEndian ? (u16(at) << 16) | u16(at + 2) : u16(at) | (u16(at + 2) << 16);
+    };
+    if (u16(2) != 42) return d;
+    const size_t ifd = u32(4);
+    const uint32_t count = u16(ifd);
+    for (uint32_t i = 0; i < count; ++i) {
+        const size_t entry = ifd + 2 + 12 * size_t{i};
+        const uint16_t tag = static_cast<uint16_t>(u16(entry));
+        const uint32_t type = u16(entry + 2), n = u32(entry + 4);
+        std::vector<uint32_t>& values = d.tags[tag];
+        if (type == 3) {  // SHORT
+            const size_t at = n <= 2 ? entry + 8 : u32(entry + 8);
+            for (uint32_t k = 0; k < n && k < 16; ++k) values.push_back(u16(at + 2 * k));
+        } else if (type == 4) {  // LONG
+            const size_t at = n <= 1 ? entry + 8 : u32(entry + 8);
+            for (uint32_t k = 0; k < n && k < 16; ++k) values.push_back(u32(at + 4 * k));
+        } else if (type == 5) {  // RATIONAL
+            const size_t at = u32(entry + 8);
+            values = {u32(at), u32(at + 4)};
+        }
+    }
+    return d;
+}
+
+std::vector<uint8_t> Encode(const Picture& picture, const std::string& name = "pic.tif") {
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(EncodeImage(picture, name, bytes), "");
+    return bytes;
+}
+
+TEST(TiffWrite, DefaultIsUncompressedLittleEndianRgbAt300DotsPerInch) {
+    OptionsGuard guard;
+    Options() = ImageFileOptions{};
+    TempFolder folder;
+    const Picture picture = test::Pattern(6, 5);
+    ASSERT_EQ(SaveImageFile(picture, folder.File("pic.tif")), "");
+    const std::vector<uint8_t> bytes = test::ReadBytes(folder.File("pic.tif"));
+    ASSERT_GE(bytes.size(), 8u);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), std::string("II*\0", 4));
+    const Directory d = ParseFirstDirectory(bytes);
+    EXPECT_EQ(d.tags.at(TIFFTAG_COMPRESSION), std::vector<uint32_t>{COMPRESSION_NONE});
+    EXPECT_EQ(d.tags.at(TIFFTAG_PHOTOMETRIC), std::vector<uint32_t>{PHOTOMETRIC_RGB});
+    EXPECT_EQ(d.tags.at(TIFFTAG_SAMPLESPERPIXEL), std::vector<uint32_t>{3});
+    EXPECT_EQ(d.tags.at(TIFFTAG_BITSPERSAMPLE), (std::vector<uint32_t>{8, 8, 8}));
+    EXPECT_EQ(d.tags.at(TIFFTAG_XRESOLUTION), (std::vector<uint32_t>{300, 1}));
+    EXPECT_EQ(d.tags.at(TIFFTAG_YRESOLUTION), (std::vector<uint32_t>{300, 1}));
+    EXPECT_EQ(d.tags.at(TIFFTAG_RESOLUTIONUNIT), std::vector<uint32_t>{RESUNIT_INCH});
+
+    // libtiff itself reads the file and finds the picture's bytes in its lines.
+    TIFFSetErrorHandler(nullptr);
+    TIFF* tif = TIFFOpen(folder.File("pic.tif").c_str(), "r");
+    ASSERT_NE(tif, nullptr);
+    uint32_t width = 0, height = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    EXPECT_EQ(width, 6u);
+    EXPECT_EQ(height, 5u);
+    std::vector<uint8_t> line(static_cast<size_t>(TIFFScanlineSize(tif)));
+    ASSERT_EQ(line.size(), 18u);
+    for (uint32_t y = 0; y < height; ++y) {
+        ASSERT_EQ(TIFFReadScanline(tif, line.data(), y, 0), 1);
+        EXPECT_TRUE(std::equal(line.begin(), line.end(), picture.Row(static_cast<int32_t>(y)))) << y;
+    }
+    TIFFClose(tif);
+
+    ImageInfo info;
+    Picture read;
+    ASSERT_EQ(LoadImageFile(folder.File("pic.tif"), read, &info), "");
+    EXPECT_EQ(read, picture);
+    EXPECT_EQ(info.Type, "TIFF");
+    EXPECT_EQ(info.SubType, "RGB, 8 bits per sample");
+    EXPECT_EQ(info.Options, "uncompressed, little-endian");
+}
+
+TEST(TiffWrite, PackBitsBigEndianAndResolutionOptions) {
+    OptionsGuard guard;
+    Options().TiffCompression = 32773;
+    Options().TiffByteOrder = 1;
+    Options().TiffResolutionUnit = 2;
+    Options().TiffResHorizN = 118;
+    Options().TiffResHorizD = 1;
+    Options().TiffResVertN = 59;
+    Options().TiffResVertD = 1;
+    Picture picture(40, 3);  // long runs for PackBits
+    const std::vector<uint8_t> bytes = Encode(picture, "pic.TIFF");
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), std::string("MM\0*", 4));
+    const Directory d = ParseFirstDirectory(bytes);
+    EXPECT_EQ(d.tags.at(TIFFTAG_COMPRESSION), std::vector<uint32_t>{COMPRESSION_PACKBITS});
+    EXPECT_EQ(d.tags.at(TIFFTAG_RESOLUTIONUNIT), std::vector<uint32_t>{RESUNIT_CENTIMETER});
+    EXPECT_EQ(d.tags.at(TIFFTAG_XRESOLUTION), (std::vector<uint32_t>{118, 1}));
+    EXPECT_EQ(d.tags.at(TIFFTAG_YRESOLUTION), (std::vector<uint32_t>{59, 1}));
+    EXPECT_LT(bytes.size(), 40u * 3 * 3);  // compressed
+    const Picture colours = test::Pattern(9, 7);
+    ImageInfo info;
+    EXPECT_EQ(test::RoundTrip(colours, "p.tif", &info), colours);
+    EXPECT_EQ(info.Options, "PackBits, big-endian");
+    Options().TiffResolutionUnit = 0;
+    EXPECT_EQ(ParseFirstDirectory(Encode(picture)).tags.at(TIFFTAG_RESOLUTIONUNIT), std::vector<uint32_t>{RESUNIT_NONE});
+    // A zero denominator is not divided by: that direction takes the other's
+    // resolution, and with both unusable there is none.
+    Options().TiffResHorizD = 0;
+    EXPECT_EQ(ParseFirstDirectory(Encode(picture)).tags.at(TIFFTAG_XRESOLUTION), (std::vector<uint32_t>{59, 1}));
+    Options().TiffResVertN = -5;
+    EXPECT_EQ(ParseFirstDirectory(Encode(picture)).tags.count(TIFFTAG_XRESOLUTION), 0u);
+    EXPECT_EQ(ParseFirstDirectory(Encode(picture)).tags.count(TIFFTAG_YRESOLUTION), 0u);
+}
+
+TEST(TiffWrite, CmykOption) {
+    OptionsGuard guard;
+    Options().TiffTrueColour = 1;
+    const Picture picture = test::Pattern(8, 8);
+    const Directory d = ParseFirstDirectory(Encode(picture));
+    EXPECT_EQ(d.tags.at(TIFFTAG_PHOTOMETRIC), std::vector<uint32_t>{PHOTOMETRIC_SEPARATED});
+    EXPECT_EQ(d.tags.at(TIFFTAG_SAMPLESPERPIXEL), std::vector<uint32_t>{4});
+    EXPECT_EQ(d.tags.at(TIFFTAG_INKSET), std::vector<uint32_t>{INKSET_CMYK});
+    // libtiff's conversion back to RGB truncates: within one level.
+    EXPECT_LE(test::MaxDifference(test::RoundTrip(picture, "c.tif"), picture), 1);
+    Picture extremes(3, 1);
+    extremes.SetPixel(0, 0, PackColour(255, 255, 255));
+    extremes.SetPixel(2, 0, PackColour(255, 0, 128));
+    EXPECT_LE(test::MaxDifference(test::RoundTrip(extremes, "c.tif"), extremes), 1);
+}
+
+TEST(TiffWrite, GreyPicturesAsBlackIsZeroOrWhiteIsZero) {
+    OptionsGuard guard;
+    const Picture picture = test::GreyPattern(5, 4);
+    Directory d = ParseFirstDirectory(Encode(picture));
+    EXPECT_EQ(d.tags.at(TIFFTAG_PHOTOMETRIC), std::vector<uint32_t>{PHOTOMETRIC_MINISBLACK});
+    EXPECT_EQ(d.tags.at(TIFFTAG_SAMPLESPERPIXEL), std::vector<uint32_t>{1});
+    EXPECT_EQ(test::RoundTrip(picture, "g.tif"), picture);
+    Options().TiffGreyScale = 1;
+    const std::vector<uint8_t> bytes = Encode(picture);
+    d = ParseFirstDirectory(bytes);
+    EXPECT_EQ(d.tags.at(TIFFTAG_PHOTOMETRIC), std::vector<uint32_t>{PHOTOMETRIC_MINISWHITE});
+    // The first stored sample is the inverse of the first pixel.
+    const uint32_t strip = d.tags.at(TIFFTAG_STRIPOFFSETS).at(0);
+    ASSERT_LT(strip, bytes.size());
+    EXPECT_EQ(bytes[strip], 255 - RedOf(picture.Pixel(0, 0)));
+    ImageInfo info;
+    EXPECT_EQ(test::RoundTrip(picture, "g.tif", &info), picture);
+    EXPECT_EQ(info.SubType, "grey, white is zero, 8 bits per sample");
+    // Colour pictures stay colour whatever the grey option.
+    EXPECT_EQ(ParseFirstDirectory(Encode(test::Pattern(2, 2))).tags.at(TIFFTAG_PHOTOMETRIC),
+              std::vector<uint32_t>{PHOTOMETRIC_RGB});
+}
+
+TEST(TiffRead, DamagedFilesAreRefused) {
+    OptionsGuard guard;
+    const std::vector<uint8_t> good = Encode(test::Pattern(20, 20));
+    const Directory d = ParseFirstDirectory(good);
+    std::vector<std::vector<uint8_t>> cases;
+    cases.emplace_back(good.begin(), good.begin() + 200);  // truncated pixel data
+    cases.emplace_back(good.begin(), good.begin() + 6);
+    std::vector<uint8_t> ifd = good;
+    ifd[4] = 0xF0, ifd[5] = 0xFF, ifd[6] = 0xFF, ifd[7] = 0x00;  // directory far beyond the end
+    cases.push_back(ifd);
+    std::vector<uint8_t> huge = good;
+    // The width entry holds its value in the entry itself.
+    const size_t directory = good[4] | (good[5] << 8) | (good[6] << 16) | (size_t{good[7]} << 24);
+    for (size_t e = directory + 2; e + 12 <= huge.size(); e += 12) {
+        if ((huge[e] | (huge[e + 1] << 8)) == TIFFTAG_IMAGEWIDTH) {
+            huge[e + 2] = 4;  // LONG
+            huge[e + 8] = 0xFF, huge[e + 9] = 0xFF, huge[e + 10] = 0xFF, huge[e + 11] = 0x0F;
+            break;
+        }
+    }
+    cases.push_back(huge);
+    cases.push_back({'I', 'I', 42, 0, 8, 0, 0, 0, 0, 0});  // a directory without entries
+    cases.push_back({'P', '6', ' ', '1'});
+    ASSERT_EQ(d.tags.count(TIFFTAG_IMAGEWIDTH), 1u);
+    for (const auto& bytes : cases) {
+        Picture picture = test::Pattern(2, 2);
+        const std::string error = LoadImageMemory(bytes.data(), bytes.size(), "bad.tif", picture);
+        EXPECT_EQ(error.rfind("bad.tif: ", 0), 0u) << error;
+        EXPECT_GT(error.size(), 12u) << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        EXPECT_EQ(picture, test::Pattern(2, 2));
+    }
+}
+
+}  // namespace
+}  // namespace imaging
