@@ -116,7 +116,7 @@ std::string ReadHeader(ByteReader& r, size_t start, BmpHeader& h, size_t& afterH
         h.masks = h.bits == 16 ? std::array<uint32_t, 3>{0x7C00, 0x03E0, 0x001F}
                                : std::array<uint32_t, 3>{0xFF0000, 0x00FF00, 0x0000FF};
     }
-    if (h.width <= 0 || h.height <= 0 || !Picture::SizeAllowed(h.width, h.height)) return CheckSize(h.width, h.height);
+    if (std::string error = CheckSize(h.width, h.height); !error.empty()) return error;
     return "";
 }
 

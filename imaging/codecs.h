@@ -50,6 +50,13 @@ bool UsableScreenGamma(double gamma);
 // "W by H" for messages.
 std::string SizeText(int64_t width, int64_t height);
 
+// Whether a reader may make a picture of this size (SizeAllowed and within
+// LoadPixelLimit()).
+bool SizeReadable(int64_t width, int64_t height);
+
+// The most working memory a reader lets libjpeg or libtiff take at once.
+size_t LibraryMemoryLimit();
+
 // The common refusal of a size the picture cannot hold, or "" when it can.
 std::string CheckSize(int64_t width, int64_t height);
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -85,9 +86,25 @@ std::string SizeText(int64_t width, int64_t height) {
     return std::to_string(width) + " by " + std::to_string(height);
 }
 
+namespace {
+std::atomic<int64_t> loadPixelLimit{Picture::kMaxPixels};
+}
+
+void SetLoadPixelLimit(int64_t pixels) {
+    loadPixelLimit = std::clamp<int64_t>(pixels, 1, Picture::kMaxPixels);
+}
+
+int64_t LoadPixelLimit() { return loadPixelLimit; }
+
+bool SizeReadable(int64_t width, int64_t height) {
+    return Picture::SizeAllowed(width, height) && width * height <= LoadPixelLimit();
+}
+
+size_t LibraryMemoryLimit() { return static_cast<size_t>(LoadPixelLimit()) * 8 + (size_t{16} << 20); }
+
 std::string CheckSize(int64_t width, int64_t height) {
     if (width <= 0 || height <= 0) return "the picture size " + SizeText(width, height) + " is empty or negative";
-    if (!Picture::SizeAllowed(width, height)) {
+    if (!SizeReadable(width, height)) {
         return "the picture size " + SizeText(width, height) + " is larger than this program accepts";
     }
     return "";

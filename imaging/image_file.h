@@ -37,6 +37,12 @@ std::string SaveImageFile(const Picture& picture, const std::string& path);
 // Returns "" on success, else one line naming the file and what is wrong.
 std::string LoadImageFile(const std::string& path, Picture& picture, ImageInfo* info = nullptr);
 
+// Readers refuse pictures of more pixels than this (at most, and by default,
+// Picture::kMaxPixels), and scale the working memory they allow the
+// libraries by it. The fuzzing targets lower it to keep each input cheap.
+void SetLoadPixelLimit(int64_t pixels);
+int64_t LoadPixelLimit();
+
 // Files larger than this are refused before they are read.
 constexpr int64_t kMaxFileBytes = int64_t{2} << 30;
 

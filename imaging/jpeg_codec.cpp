@@ -19,9 +19,6 @@ namespace imaging {
 
 namespace {
 
-// Larger working memory (progressive coefficient buffers) is refused.
-constexpr long kMaxJpegMemory = 1024L * 1024 * 1024;
-
 struct JpegErrors {
     jpeg_error_mgr manager;  // first, so libjpeg's pointer is ours too
     jmp_buf jump;
@@ -86,11 +83,12 @@ const char* ColourSpaceName(J_COLOR_SPACE space) {
 bool RunDecode(ReadState* s, const uint8_t* data, size_t size, uint8_t method) {
     if (setjmp(s->errors.jump)) return false;
     jpeg_create_decompress(&s->cinfo);
-    s->cinfo.mem->max_memory_to_use = kMaxJpegMemory;
+    // Larger working memory (progressive coefficient buffers) is refused.
+    s->cinfo.mem->max_memory_to_use = static_cast<long>(LibraryMemoryLimit());
     jpeg_mem_src(&s->cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&s->cinfo, TRUE);
     jpeg_decompress_struct& cinfo = s->cinfo;
-    if (!Picture::SizeAllowed(cinfo.image_width, cinfo.image_height)) {
+    if (!SizeReadable(cinfo.image_width, cinfo.image_height)) {
         std::snprintf(s->errors.message, sizeof s->errors.message,
                       "the picture size %u by %u is larger than this program accepts", cinfo.image_width,
                       cinfo.image_height);

@@ -84,7 +84,7 @@ bool RunRead(png_structp png, png_infop info, PngState* state) {
     const int depth = png_get_bit_depth(png, info);
     const int type = png_get_color_type(png, info);
     const int interlace = png_get_interlace_type(png, info);
-    if (!Picture::SizeAllowed(width, height)) {
+    if (!SizeReadable(width, height)) {
         char refusal[120];
         std::snprintf(refusal, sizeof refusal, "the picture size %lu by %lu is larger than this program accepts",
                       static_cast<unsigned long>(width), static_cast<unsigned long>(height));

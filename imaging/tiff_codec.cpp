@@ -16,9 +16,6 @@ namespace imaging {
 
 namespace {
 
-// The largest single block libtiff may allocate for a hostile file.
-constexpr tmsize_t kMaxTiffAllocation = tmsize_t{512} * 1024 * 1024;
-
 struct TiffStream {
     const uint8_t* data = nullptr;    // reading
     std::vector<uint8_t>* out = nullptr;  // writing
@@ -107,7 +104,8 @@ TIFF* Open(TiffStream& stream, const char* mode) {
     SilenceGlobalHandlers();
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     if (!options) return nullptr;
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options, kMaxTiffAllocation);
+    // The largest single block libtiff may allocate for a hostile file.
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(LibraryMemoryLimit()));
     TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, &stream);
     TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, &stream);
     TIFF* tif = TIFFClientOpenExt("picture", mode, &stream, StreamRead, StreamWrite, StreamSeek, StreamClose,

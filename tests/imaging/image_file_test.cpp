@@ -102,3 +102,26 @@ TEST(ImageFile, EmptyPictureIsNotSaved) {
 
 }  // namespace
 }  // namespace imaging
+
+namespace imaging {
+namespace {
+
+TEST(ImageFile, LoadPixelLimitRefusesLargerPictures) {
+    std::vector<uint8_t> bytes;
+    for (const char* name : {"l.png", "l.bmp", "l.tga", "l.ppm", "l.jpg", "l.tif"}) {
+        ASSERT_EQ(EncodeImage(test::Pattern(10, 10), name, bytes), "") << name;
+        SetLoadPixelLimit(99);
+        Picture picture;
+        const std::string error = LoadImageMemory(bytes.data(), bytes.size(), name, picture);
+        SetLoadPixelLimit(Picture::kMaxPixels);
+        EXPECT_NE(error.find("10 by 10 is larger than this program accepts"), std::string::npos) << error;
+        EXPECT_EQ(LoadImageMemory(bytes.data(), bytes.size(), name, picture), "") << name;
+    }
+    SetLoadPixelLimit(0);  // kept at one pixel at least
+    EXPECT_EQ(LoadPixelLimit(), 1);
+    SetLoadPixelLimit(int64_t{1} << 40);
+    EXPECT_EQ(LoadPixelLimit(), Picture::kMaxPixels);
+}
+
+}  // namespace
+}  // namespace imaging

@@ -1,0 +1,16 @@
+# One libFuzzer target per image reader: fuzz_<format>, seeded from
+# fuzz/corpus/<format>. The codec library is instrumented for coverage too.
+target_compile_options(halvane_imaging PRIVATE -fsanitize=fuzzer-no-link)
+
+set(HALVANE_IMAGE_FUZZERS bmp:input.bmp jpeg:input.jpg png:input.png tiff:input.tif tga:input.tga pcx:input.pcx
+    pnm:input.ppm)
+foreach(entry IN LISTS HALVANE_IMAGE_FUZZERS)
+  string(REPLACE ":" ";" parts "${entry}")
+  list(GET parts 0 format)
+  list(GET parts 1 file_name)
+  add_executable(fuzz_${format} ${CMAKE_CURRENT_LIST_DIR}/fuzz_image_reader.cpp)
+  target_compile_definitions(fuzz_${format} PRIVATE HALVANE_FUZZ_FILE_NAME="${file_name}")
+  target_compile_options(fuzz_${format} PRIVATE -fsanitize=fuzzer)
+  target_link_options(fuzz_${format} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(fuzz_${format} PRIVATE halvane_imaging)
+endforeach()
