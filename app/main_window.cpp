@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -61,6 +62,14 @@ const char* const kBlendCaptions[] = {
 const char* const kOrderCaptions[] = {"1.) RGB", "2.) RBG", "3.) GBR", "4.) GRB", "5.) BRG", "6.) BGR"};
 
 QString TwoDigits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
+
+// Dialogs that the program centres on the screen rather than on the window.
+void CentreOnScreen(QWidget* window, QDialog& dialog) {
+    if (QScreen* screen = window->screen()) {
+        dialog.adjustSize();
+        dialog.move(screen->availableGeometry().center() - dialog.rect().center());
+    }
+}
 
 void DefaultMessageBox(QWidget* parent, const QString& text, const QString& title) {
     QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? QStringLiteral("halvane") : title, text,
@@ -846,10 +855,7 @@ void TForm1::TP01Click() {
 }
 
 void TForm1::About1Click() {
-    if (QScreen* screen = this->screen()) {
-        aboutBox_->adjustSize();
-        aboutBox_->move(screen->availableGeometry().center() - aboutBox_->rect().center());
-    }
+    CentreOnScreen(this, *aboutBox_);
     runModal(*aboutBox_);
 }
 
@@ -911,6 +917,7 @@ bool TForm1::LoadParameters() {
 
 void TForm1::Options1Click() {
     form2_->LoadFrom(imaging::Options());
+    CentreOnScreen(this, *form2_);
     if (runModal(*form2_) != QDialog::Accepted) return;
     form2_->StoreTo(imaging::Options(), [this](const QString& text) { Message(text); });
 }

@@ -8,6 +8,7 @@ add_executable(test_app
   app/navigation_test.cpp
   app/dialogs_test.cpp
   app/files_test.cpp
+  app/screenshot.cpp
 )
 target_include_directories(test_app PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/app)
 target_link_libraries(test_app PRIVATE halvane_window Qt6::Test)

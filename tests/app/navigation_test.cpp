@@ -127,8 +127,21 @@ void NavigationTest::sizesThatCannotBeArePrevented() {
 void NavigationTest::zoomInClickAtTheCentre() {
     StartAt320By240();
     const int count = h->form->GenerationCount();
+    // The zoom shows the picked part of the old picture, stretched, until
+    // the new rows overwrite it.
+    const imaging::Picture old = *h->form->CurrentImage();
+    imaging::Picture expected(320, 240);
+    imaging::StretchCopy(old, {80, 60, 160, 120}, expected, {0, 0, 320, 240});
+    QByteArray firstRowSeen;
+    h->form->afterRowHook = [&](int32_t row) {
+        if (row == 0) firstRowSeen = h->PictureBytes();
+    };
     QTest::mouseClick(h->Box(), Qt::LeftButton, {}, QPoint(160, 120));
+    h->form->afterRowHook = nullptr;
     QCOMPARE(h->form->GenerationCount(), count + 1);
+    const QByteArray stretched(reinterpret_cast<const char*>(expected.Bytes().data()),
+                               static_cast<qsizetype>(expected.Bytes().size()));
+    QCOMPARE(Rows(firstRowSeen, 320, 1, 240), Rows(stretched, 320, 1, 240));
     QCOMPARE(SelectionOf(h->form->PGImage1()), QRect(80, 60, 160, 120));
     const TIterationContext& c = h->Ctx();
     QNEAR(c.SelXMin, -1.16666666667);

@@ -5,11 +5,14 @@
 
 #include "app_fixture.h"
 
+int TakeScreenshot(const QString& path);
+
 int main(int argc, char** argv) {
     // Numbers in the dialogs and files use "." as decimal mark.
     QLocale::setDefault(QLocale::c());
     QApplication application(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
+    if (argc == 3 && QByteArray(argv[1]) == "--screenshot") return TakeScreenshot(QString::fromLocal8Bit(argv[2]));
     int failures = 0;
     failures += RunMainWindowTests(argc, argv);
     failures += RunNavigationTests(argc, argv);
