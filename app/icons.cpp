@@ -1,5 +1,6 @@
 #include "icons.h"
 
+#include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -69,6 +70,16 @@ QIcon GlyphIcon(Glyph glyph) {
         p.drawLine(QPointF(6, 16), QPointF(18, 8));
         p.drawLine(QPointF(18, 8), QPointF(14, 8.5));
         p.drawLine(QPointF(18, 8), QPointF(17.5, 12));
+        break;
+    }
+    case Glyph::Julia: {
+        // The button's caption "J", drawn large enough to read.
+        QFont font = p.font();
+        font.setBold(true);
+        font.setPixelSize(19);
+        p.setFont(font);
+        p.setPen(QColor(120, 40, 150));
+        p.drawText(QRect(0, 0, kGlyphSize, kGlyphSize), Qt::AlignCenter, QStringLiteral("J"));
         break;
     }
     case Glyph::Apply: {

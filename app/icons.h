@@ -7,7 +7,7 @@
 
 namespace app {
 
-enum class Glyph { Parameters, Zoom, ColourControls, ImageSize, Apply };
+enum class Glyph { Parameters, Zoom, ColourControls, ImageSize, Apply, Julia };
 
 QIcon GlyphIcon(Glyph glyph);
 // "ELLIPSECURSOR": an ellipse outline with a dot, its hot spot in the middle.

@@ -319,6 +319,7 @@ void TForm1::CreateToolBars() {
     topDock_->addAction(a);
     a = MakeAction(QStringLiteral("Julia"), QStringLiteral("J"));
     a->setToolTip(QStringLiteral("Julia Mode"));
+    a->setIcon(GlyphIcon(Glyph::Julia));
     a->setCheckable(true);
     a->setEnabled(false);
     topDock_->addAction(a);
@@ -518,6 +519,10 @@ void TForm1::PGImage1NewAutoSize(int width, int height) {
     const int extraHeight =
         std::max(80, topDock_->sizeHint().height() + statusBar()->sizeHint().height() + frame);
     QSize wanted(width + extraWidth, height + extraHeight + menuBar()->sizeHint().height());
+    // Never so small that the menus or the left tool bar fold away.
+    wanted = wanted.expandedTo(QSize(menuBar()->sizeHint().width(),
+                                     menuBar()->sizeHint().height() + topDock_->sizeHint().height() +
+                                         leftDock_->sizeHint().height() + statusBar()->sizeHint().height()));
     if (QScreen* screen = this->screen()) {
         // The whole window, frame included, stays within the screen.
         const QSize frameExtra = frameGeometry().size() - geometry().size();
