@@ -33,6 +33,8 @@ private slots:
     void parametersDialogValuesTakeEffect();
     void missingPluginRefusesEveryGeneration();
     void aboutBoxShowsProductAndPictureRows();
+    void recolouringRegeneratesPicturesBeyondTheBuffers();
+    void exitClosesTheWindowAndStopsTheGeneration();
 };
 
 void MainWindowTest::startUpComputesOneDefaultPicture() {
@@ -341,6 +343,41 @@ void MainWindowTest::aboutBoxShowsProductAndPictureRows() {
     for (const char* text : {"Halvane-Ware", "Version 0.001, beta", "Valid Info", "Type", "SubType", "Options",
                              "Width", "Height", "Colors", "BitsPerPixel", "GraphicCount"})
         QVERIFY2(shown.contains(QLatin1String(text)), text);
+}
+
+void MainWindowTest::recolouringRegeneratesPicturesBeyondTheBuffers() {
+    AppHarness h;
+    QVERIFY(h.StartAndWaitForFirstPicture());
+    h.ApplySize(320, 240);
+    int count = h.form->GenerationCount();
+    const QByteArray generated = h.PictureBytes();
+    h.Act("Blend07")->trigger();
+    QCOMPARE(h.form->GenerationCount(), count);
+    QVERIFY(h.PictureBytes() != generated);
+    QVERIFY(h.Act("Blend07")->isChecked());
+    h.Act("RGBOrder06")->trigger();
+    QCOMPARE(h.form->GenerationCount(), count);
+    QVERIFY(h.Act("RGBOrder06")->isChecked());
+
+    h.ApplySize(321, 240);
+    count = h.form->GenerationCount();
+    h.Act("Blend08")->trigger();
+    QCOMPARE(h.form->GenerationCount(), count + 1);
+    QVERIFY(h.Act("Blend08")->isChecked());
+    h.Act("RGBOrder02")->trigger();
+    QCOMPARE(h.form->GenerationCount(), count + 2);
+}
+
+void MainWindowTest::exitClosesTheWindowAndStopsTheGeneration() {
+    AppHarness h;
+    QVERIFY(h.StartAndWaitForFirstPicture());
+    const QByteArray before = h.PictureBytes();
+    h.form->afterRowHook = [&](int32_t row) {
+        if (row == 3) h.Act("Exit1")->trigger();
+    };
+    h.Act("Draw04")->trigger();
+    QVERIFY(!h.form->isVisible());
+    QCOMPARE(Rows(h.PictureBytes(), 160, 4, 120), Rows(before, 160, 4, 120));
 }
 
 int RunMainWindowTests(int argc, char** argv) {
