@@ -5,7 +5,7 @@ add_library(plugin_total_zero MODULE ${CMAKE_CURRENT_SOURCE_DIR}/engine/fake_plu
 target_compile_definitions(plugin_total_zero PRIVATE FAKE_TOTAL=0 FAKE_WITH_FORMULA=1)
 add_library(plugin_no_formula MODULE ${CMAKE_CURRENT_SOURCE_DIR}/engine/fake_plugins.cpp)
 target_compile_definitions(plugin_no_formula PRIVATE FAKE_TOTAL=2 FAKE_WITH_FORMULA=0)
-foreach(fake plugin_total_zero plugin_no_formula halvane-render)
+foreach(fake plugin_total_zero plugin_no_formula)
   set_target_properties(${fake} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fake_plugins/${fake}
                         OUTPUT_NAME vantrix01)
   target_include_directories(${fake} PRIVATE ${PROJECT_SOURCE_DIR}/plugin)
