@@ -61,7 +61,8 @@ std::string TemporaryName(const std::string& path, int attempt) {
     static std::atomic<unsigned> counter{0};
     const size_t slash = path.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    // Shortened so that the name stays within the file system's limit.
+    const std::string base = (slash == std::string::npos ? path : path.substr(slash + 1)).substr(0, 200);
     return folder + "." + base + "." + std::to_string(static_cast<long>(getpid())) + "-" +
            std::to_string(counter.fetch_add(1)) + "-" + std::to_string(attempt) + ".tmp";
 }
@@ -151,6 +152,10 @@ std::string SaveImageFile(const Picture& picture, const std::string& path) {
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) return path + ": cannot create a file in its folder: " + std::strerror(errno);
+
+    // A replaced file keeps its permissions.
+    struct stat existing {};
+    if (stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) fchmod(fd, existing.st_mode & 07777);
 
     std::string error = WriteAll(fd, bytes);
     if (close(fd) != 0 && error.empty()) error = std::strerror(errno);

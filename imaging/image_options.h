@@ -1,5 +1,25 @@
 // The process-wide options of the image readers and writers, with their
 // codes and defaults. The "Options" dialog edits this one record.
+//
+// How the codecs use them:
+// - JPEG: the DCT method codes go to libjpeg (a code it does not know means
+//   its default, integer precise). The quality goes to jpeg_set_quality as
+//   typed; libjpeg itself takes 0 as 1 and values above 100 as 100.
+// - PBM/PGM/PPM: binary writes P4/P5/P6, else P1/P2/P3 with lines of at most
+//   70 characters. PGM holds the Rec. 601 luma of each pixel, PBM black where
+//   that luma is below 128.
+// - TIFF: compression 32773 writes PackBits, any other code uncompressed
+//   strips. A picture whose pixels are all grey is written as an 8-bit grey
+//   scale with the grey-scale option, any other in RGB or CMYK. A resolution
+//   with a numerator or denominator that is not positive takes the other
+//   direction's; with neither usable none is written. Unknown unit codes
+//   mean inch.
+// - PNG: the picture is taken to be made for a screen of gamma ScreenGamma,
+//   so with WriteGamma the gAMA chunk holds 1 / ScreenGamma. On reading with
+//   GammaCorrectionOnRead, a file that has a gAMA chunk is corrected from its
+//   gamma to ScreenGamma (png_set_gamma); a file without one is taken as it
+//   is. Our own files therefore read back unchanged. A ScreenGamma outside
+//   0.1 to 10 writes no chunk and corrects nothing.
 #pragma once
 
 #include <cstdint>

@@ -54,6 +54,21 @@ TEST(ImageFile, SaveReplacesTheFileAndLeavesNothingElse) {
     EXPECT_EQ(info.GraphicCount, 1);
 }
 
+TEST(ImageFile, ReplacedFileKeepsItsPermissionsAndLongNamesWork) {
+    TempFolder folder;
+    const std::string path = folder.File("private.bmp");
+    test::WriteBytes(path, {'x'});
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    ASSERT_EQ(SaveImageFile(test::Pattern(2, 2), path), "");
+    struct stat status {};
+    ASSERT_EQ(stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0640u);
+    // A name near the file system's limit still leaves room for the temporary name.
+    const std::string longName = folder.File(std::string(250, 'n') + ".png");
+    EXPECT_EQ(SaveImageFile(test::Pattern(2, 2), longName), "");
+    EXPECT_EQ(test::FolderEntries(folder.Path()).size(), 2u);
+}
+
 TEST(ImageFile, FailedSaveKeepsTheOldFileAndRemovesItsTemporary) {
     TempFolder folder;
     const std::string path = folder.File("keep.png");
