@@ -90,7 +90,7 @@ inline int32_t Iterate(const TIterationContext& ctx, Complex& z, Test test, Step
     return count;
 }
 
-int32_t Formula0(TIterationContext& ctx, Complex& z) {
+int32_t Formula0(const TIterationContext& ctx, Complex& z) {
     const double cr = ctx.CRe;
     const double ci = ctx.CIm;
     const double bailout = static_cast<double>(ctx.Bailout);
@@ -110,87 +110,81 @@ int32_t Formula0(TIterationContext& ctx, Complex& z) {
         });
 }
 
-int32_t Formula1(TIterationContext& ctx, Complex& z) {
-    const Complex c{ctx.CRe, ctx.CIm};
+// Formulas 1 to 6 stop by the step distance; `next` maps an iterate to the
+// one after it (and may clamp the iterate it is given in place).
+template <typename Next>
+int32_t IterateByStepDistance(const TIterationContext& ctx, Complex& z, Next next) {
     double stepDistance = 1.0;
     return Iterate(
         ctx, z, [&](const Complex&) { return StepDistanceContinues(stepDistance); },
         [&](Complex& w) {
             const Complex previous = w;
-            w = {w.re * w.re - w.im * w.im + c.re, w.re * w.im + w.im * w.re + c.im};
+            w = next(w);
             stepDistance = SquaredDistance(previous, w);
         });
 }
 
-// Formulas 2 and 3: z := z - (z^4 - 1) / (3 z^3 - shift) + c.
-int32_t Nova(TIterationContext& ctx, Complex& z, bool subtractOne) {
+// The nova family: z := z - N / D + c, with N and D formed from z, z^3 and z^4.
+template <typename Numerator, typename Denominator>
+int32_t Nova(const TIterationContext& ctx, Complex& z, Numerator numerator, Denominator denominator) {
     const Complex c{ctx.CRe, ctx.CIm};
-    double stepDistance = 1.0;
-    return Iterate(
-        ctx, z, [&](const Complex&) { return StepDistanceContinues(stepDistance); },
-        [&](Complex& w) {
-            const Complex previous = w;
-            const Complex z2 = Mul(w, w);
-            const Complex z3 = Mul(z2, w);
-            const Complex z4 = Mul(z2, z2);
-            const Complex numerator = Sub(z4, Real(1.0));
-            Complex denominator = Mul(Real(3.0), z3);
-            if (subtractOne) denominator = Sub(denominator, Real(1.0));
-            const Complex r = Div(numerator, denominator);
-            w = Add(Sub(w, r), c);
-            stepDistance = SquaredDistance(previous, w);
-        });
+    return IterateByStepDistance(ctx, z, [&](Complex& w) {
+        const Complex z2 = Mul(w, w);
+        const Complex z3 = Mul(z2, w);
+        const Complex z4 = Mul(z2, z2);
+        return Add(Sub(w, Div(numerator(w, z4), denominator(w, z3))), c);
+    });
 }
 
-int32_t Formula4(TIterationContext& ctx, Complex& z) {
+int32_t Formula1(const TIterationContext& ctx, Complex& z) {
     const Complex c{ctx.CRe, ctx.CIm};
-    double stepDistance = 1.0;
-    return Iterate(
-        ctx, z, [&](const Complex&) { return StepDistanceContinues(stepDistance); },
-        [&](Complex& w) {
-            const Complex previous = w;
-            const Complex z2 = Mul(w, w);
-            const Complex z3 = Mul(z2, w);
-            const Complex z4 = Mul(z2, z2);
-            const Complex numerator = Sub(z4, w);
-            const Complex denominator = Sub(Mul(Real(4.0), z3), w);
-            w = Add(Sub(w, Div(numerator, denominator)), c);
-            stepDistance = SquaredDistance(previous, w);
-        });
+    return IterateByStepDistance(ctx, z, [&](Complex& w) {
+        return Complex{w.re * w.re - w.im * w.im + c.re, w.re * w.im + w.im * w.re + c.im};
+    });
 }
 
-int32_t Formula5(TIterationContext& ctx, Complex& z) {
+int32_t Formula2(const TIterationContext& ctx, Complex& z) {
+    z = Add(z, Real(1.0));
+    return Nova(
+        ctx, z, [](const Complex&, const Complex& z4) { return Sub(z4, Real(1.0)); },
+        [](const Complex&, const Complex& z3) { return Sub(Mul(Real(3.0), z3), Real(1.0)); });
+}
+
+int32_t Formula3(const TIterationContext& ctx, Complex& z) {
+    z = Real(1.0);
+    return Nova(
+        ctx, z, [](const Complex&, const Complex& z4) { return Sub(z4, Real(1.0)); },
+        [](const Complex&, const Complex& z3) { return Mul(Real(3.0), z3); });
+}
+
+int32_t Formula4(const TIterationContext& ctx, Complex& z) {
+    z = Real(1.0);
+    return Nova(
+        ctx, z, [](const Complex& w, const Complex& z4) { return Sub(z4, w); },
+        [](const Complex& w, const Complex& z3) { return Sub(Mul(Real(4.0), z3), w); });
+}
+
+int32_t Formula5(const TIterationContext& ctx, Complex& z) {
     const Complex c{ctx.CRe, ctx.CIm};
-    const Complex e = ClampedExp(z);
-    double stepDistance = 1.0;
-    return Iterate(
-        ctx, z, [&](const Complex&) { return StepDistanceContinues(stepDistance); },
-        [&](Complex& w) {
-            const Complex previous = w;
-            const Complex z2 = Mul(w, w);
-            const Complex numerator = Sub(Mul(w, z2), Real(1.0));
-            const Complex denominator = Mul(Real(3.0), z2);
-            const Complex q = Mul(e, Div(numerator, denominator));
-            w = Add(Sub(w, q), c);
-            stepDistance = SquaredDistance(previous, w);
-        });
+    const Complex e = ClampedExp(z);  // of the clamped start, for the whole call
+    return IterateByStepDistance(ctx, z, [&](Complex& w) {
+        const Complex z2 = Mul(w, w);
+        const Complex numerator = Sub(Mul(w, z2), Real(1.0));
+        const Complex denominator = Mul(Real(3.0), z2);
+        return Add(Sub(w, Mul(e, Div(numerator, denominator))), c);
+    });
 }
 
-int32_t Formula6(TIterationContext& ctx, Complex& z) {
+int32_t Formula6(const TIterationContext& ctx, Complex& z) {
     const Complex c{ctx.CRe, ctx.CIm};
-    double stepDistance = 1.0;
-    return Iterate(
-        ctx, z, [&](const Complex&) { return StepDistanceContinues(stepDistance); },
-        [&](Complex& w) {
-            const Complex previous = w;
-            const Complex k = ClampedCos(w);
-            w = Div(c, k);
-            w = Mul(w, w);
-            stepDistance = SquaredDistance(previous, w);
-        });
+    return IterateByStepDistance(ctx, z, [&](Complex& w) {
+        const Complex k = ClampedCos(w);
+        const Complex q = Div(c, k);
+        return Mul(q, q);
+    });
 }
 
-int32_t Formula7(TIterationContext& ctx, Complex& z) {
+int32_t Formula7(const TIterationContext& ctx, Complex& z) {
     const Complex i{0.0, 1.0};
     const Complex p = Real(0.5);
     const Complex c = Mul(Complex{ctx.CRe, ctx.CIm}, i);
@@ -227,18 +221,9 @@ void vantrix_formula(TIterationContext* ctx) {
     switch (static_cast<uint32_t>(ctx->FormulaNo)) {
         case 0: count = Formula0(*ctx, z); break;
         case 1: count = Formula1(*ctx, z); break;
-        case 2:
-            z = Add(z, Real(1.0));
-            count = Nova(*ctx, z, true);
-            break;
-        case 3:
-            z = Real(1.0);
-            count = Nova(*ctx, z, false);
-            break;
-        case 4:
-            z = Real(1.0);
-            count = Formula4(*ctx, z);
-            break;
+        case 2: count = Formula2(*ctx, z); break;
+        case 3: count = Formula3(*ctx, z); break;
+        case 4: count = Formula4(*ctx, z); break;
         case 5: count = Formula5(*ctx, z); break;
         case 6: count = Formula6(*ctx, z); break;
         case 7: count = Formula7(*ctx, z); break;
