@@ -2,7 +2,7 @@
 # Runs every fuzz target in the given folder for a bounded time on its seed
 # corpus; fails on the first finding.
 set -euo pipefail
-bin=${1:?usage: run_fuzzers.sh BIN_DIR [SECONDS]}
+bin=$(cd "${1:?usage: run_fuzzers.sh BIN_DIR [SECONDS]}" && pwd)
 seconds=${2:-20}
 root=$(cd "$(dirname "$0")/.." && pwd)
 shopt -s nullglob
