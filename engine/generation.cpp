@@ -12,7 +12,6 @@ namespace engine {
 
 namespace {
 
-constexpr int32_t kColumnsPerChunk = 16;
 
 inline void KeepOffZero(double& v) {
     if (std::fabs(v) < 1e-20) v = v > 0.0 ? 1e-20 : -1e-20;
@@ -189,8 +188,10 @@ void GenerationCore::ComputeRow(int32_t row) {
     imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
     const PixelGrid grid{ImageXMin, ImageYMin, StepX, StepY};
     const double entryZero = orbitEntryZeroIsOne_ ? 1.0 : 0.0;
-    const int32_t chunks = (width + kColumnsPerChunk - 1) / kColumnsPerChunk;
-    std::atomic<int32_t> nextChunk{0};
+    // Threads claim runs of columns that shrink towards the row's end, so
+    // that they finish the row at nearly the same moment.
+    const int32_t divisor = 4 * static_cast<int32_t>(pool_->Size());
+    std::atomic<int32_t> nextColumn{0};
     TIterationContext lastPixel{};
 
     const std::function<void(Worker&)> task = [&](Worker& worker) {
@@ -198,9 +199,10 @@ void GenerationCore::ComputeRow(int32_t row) {
         ctx = main;
         worker.orbit.X[0] = entryZero;
         worker.orbit.Y[0] = entryZero;
-        for (int32_t chunk = nextChunk.fetch_add(1); chunk < chunks; chunk = nextChunk.fetch_add(1)) {
-            const int32_t end = std::min(width, (chunk + 1) * kColumnsPerChunk);
-            for (int32_t column = chunk * kColumnsPerChunk; column < end; ++column) {
+        for (int32_t first = nextColumn.load(); first < width;) {
+            const int32_t end = first + std::max(1, (width - first) / divisor);
+            if (!nextColumn.compare_exchange_weak(first, end)) continue;
+            for (int32_t column = first; column < end; ++column) {
                 PlacePixel(ctx, column, row, grid, column == 0 ? firstCRe : laterCRe,
                            column == 0 ? firstCIm : laterCIm);
                 EvaluatePixel(ctx, worker.orbit, worker.formula);
@@ -213,6 +215,7 @@ void GenerationCore::ComputeRow(int32_t row) {
                 colour::BlendMethods(ctx, worker.work, picture, column, row, worker.report);
                 if (column == width - 1) lastPixel = ctx;
             }
+            first = nextColumn.load();
         }
     };
     pool_->Run(task);

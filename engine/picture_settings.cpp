@@ -1,8 +1,5 @@
 #include "picture_settings.h"
 
-#include <cmath>
-#include <limits>
-
 namespace engine {
 
 void ApplyNewDefaults(TIterationContext& ctx) {
@@ -76,12 +73,5 @@ void AdjustCoords(TIterationContext& ctx) {
     ctx.YMin = ctx.YMin - (ctx.HalfSpanX * ctx.AspectY - ctx.HalfSpanY);
 }
 
-int32_t RoundToInt32(double value) {
-    if (std::isnan(value)) return 0;
-    const double rounded = std::nearbyint(value);  // default mode: halves to even
-    if (rounded >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-    if (rounded <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(rounded);
-}
 
 }  // namespace engine

@@ -1,6 +1,10 @@
 // The picture settings that "New" sets, and the view arithmetic.
 #pragma once
 
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
 #include "iteration_context.h"
 
 namespace engine {
@@ -22,6 +26,12 @@ void AdjustCoords(TIterationContext& ctx);
 
 // Rounds to the nearest integer, halves to even; NaN gives 0 and values
 // beyond the 32-bit range saturate.
-int32_t RoundToInt32(double value);
+inline int32_t RoundToInt32(double value) {
+    if (std::isnan(value)) return 0;
+    const double rounded = std::nearbyint(value);  // the default mode rounds halves to even
+    if (rounded >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+    if (rounded <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(rounded);
+}
 
 }  // namespace engine

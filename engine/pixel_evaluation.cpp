@@ -92,7 +92,6 @@ void RatioTransform(double* x, double* y, int32_t n) {
 void RenderDispatch(TIterationContext& ctx, OrbitBuffers& orbit) {
     ctx.RenderX = 0.0;
     ctx.RenderY = 0.0;
-    OrbitStatistics stats;
     // The plug-in never reports more iterations than the buffers hold; a
     // count from elsewhere is kept within them all the same.
     const int32_t n = std::min<int32_t>(ctx.IterCount, kOrbitBufferEntries);
@@ -100,6 +99,7 @@ void RenderDispatch(TIterationContext& ctx, OrbitBuffers& orbit) {
     double* y = orbit.Y.data();
     const double zr = ctx.ZRe;
     const double zi = ctx.ZIm;
+    OrbitStatistics stats;
     switch (ctx.RenderNo) {
         case 1: {
             const double value = ctx.Maxit == 0 ? 0.0 : static_cast<double>(n) / ctx.Maxit;

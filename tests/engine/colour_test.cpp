@@ -182,3 +182,22 @@ TEST_F(Colouring, SineSineUsesCosineForGreenAndNegatedCosineForBlue) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Rounding, MatchesNearbyIntAcrossTheRange) {
+    const double values[] = {0.5, 1.5, 2.5, -0.5, -1.5, -2.5, 0.49999999999999994, -0.49999999999999994,
+                             2147483646.5, 2147483647.4, -2147483647.5, -2147483648.4, 1e-300, -1e-300,
+                             123456.789, -98765.4321, 4503599627370495.5, 0.0, -0.0};
+    for (double v : values) {
+        const double expected = std::nearbyint(v);
+        const int32_t want = expected >= 2147483647.0    ? INT32_MAX
+                             : expected <= -2147483648.0 ? INT32_MIN
+                                                         : static_cast<int32_t>(expected);
+        EXPECT_EQ(engine::RoundToInt32(v), want) << v;
+    }
+    EXPECT_EQ(engine::RoundToInt32(std::numeric_limits<double>::infinity()), INT32_MAX);
+    EXPECT_EQ(engine::RoundToInt32(-std::numeric_limits<double>::infinity()), INT32_MIN);
+}
+
+}  // namespace
