@@ -12,6 +12,8 @@ namespace engine {
 
 namespace {
 
+constexpr int32_t kColumnsPerBlock = 8;
+
 
 inline void KeepOffZero(double& v) {
     if (std::fabs(v) < 1e-20) v = v > 0.0 ? 1e-20 : -1e-20;
@@ -56,18 +58,23 @@ void PlacePixel(TIterationContext& ctx, int32_t column, int32_t row, const Pixel
 // One thread's private means to compute pixels: its own plug-in instance
 // (the plug-in's working state is not shared), orbit buffers and record.
 struct GenerationCore::Worker {
+    size_t index = 0;
     std::unique_ptr<PluginInstance> ownInstance;
     FormulaEntryFn formula = nullptr;
     OrbitBuffers orbit;
     TIterationContext ctx{};
     colour::ColourWork work;
     colour::ColourPassReport report;
+    // The row being computed, coloured here first: threads writing into
+    // neighbouring pixels of one picture would share cache lines.
+    imaging::Picture rowPixels;
 };
 
 // Runs one task on every worker at once, the calling thread taking worker 0.
 class GenerationCore::WorkerPool {
 public:
     explicit WorkerPool(std::vector<std::unique_ptr<Worker>> workers) : workers_(std::move(workers)) {
+        for (size_t i = 0; i < workers_.size(); ++i) workers_[i]->index = i;
         for (size_t i = 1; i < workers_.size(); ++i) {
             threads_.emplace_back([this, i] { ThreadLoop(*workers_[i]); });
         }
@@ -188,10 +195,11 @@ void GenerationCore::ComputeRow(int32_t row) {
     imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
     const PixelGrid grid{ImageXMin, ImageYMin, StepX, StepY};
     const double entryZero = orbitEntryZeroIsOne_ ? 1.0 : 0.0;
-    // Threads claim runs of columns that shrink towards the row's end, so
-    // that they finish the row at nearly the same moment.
-    const int32_t divisor = 4 * static_cast<int32_t>(pool_->Size());
-    std::atomic<int32_t> nextColumn{0};
+    // Threads take turns at blocks of a few columns: fine enough that each
+    // gets its share of any costly stretch, with nothing to contend for.
+    const size_t threads = pool_->Size();
+    const bool rowInPicture = row < picture.Height();
+    const int32_t columnsInPicture = rowInPicture ? std::min(width, picture.Width()) : 0;
     TIterationContext lastPixel{};
 
     const std::function<void(Worker&)> task = [&](Worker& worker) {
@@ -199,9 +207,14 @@ void GenerationCore::ComputeRow(int32_t row) {
         ctx = main;
         worker.orbit.X[0] = entryZero;
         worker.orbit.Y[0] = entryZero;
-        for (int32_t first = nextColumn.load(); first < width;) {
-            const int32_t end = first + std::max(1, (width - first) / divisor);
-            if (!nextColumn.compare_exchange_weak(first, end)) continue;
+        if (worker.rowPixels.Width() != width) worker.rowPixels = imaging::Picture(width, 1);
+        // Pixels that are not written (a wrong blend or order number) keep their colour.
+        if (columnsInPicture > 0) {
+            std::copy_n(picture.Row(row), static_cast<size_t>(columnsInPicture) * 3, worker.rowPixels.Row(0));
+        }
+        for (int32_t first = static_cast<int32_t>(worker.index) * kColumnsPerBlock; first < width;
+             first += static_cast<int32_t>(threads) * kColumnsPerBlock) {
+            const int32_t end = std::min(width, first + kColumnsPerBlock);
             for (int32_t column = first; column < end; ++column) {
                 PlacePixel(ctx, column, row, grid, column == 0 ? firstCRe : laterCRe,
                            column == 0 ? firstCIm : laterCIm);
@@ -212,13 +225,22 @@ void GenerationCore::ComputeRow(int32_t row) {
                 }
                 ctx.RenderX = ctx.RenderX * ctx.dFactor3;
                 ctx.RenderY = ctx.RenderY * ctx.dFactor3;
-                colour::BlendMethods(ctx, worker.work, picture, column, row, worker.report);
+                colour::BlendMethods(ctx, worker.work, worker.rowPixels, column, 0, worker.report);
                 if (column == width - 1) lastPixel = ctx;
             }
-            first = nextColumn.load();
         }
     };
     pool_->Run(task);
+
+    for (size_t i = 0; i < threads; ++i) {
+        const imaging::Picture& computed = pool_->At(i).rowPixels;
+        for (int32_t first = static_cast<int32_t>(i) * kColumnsPerBlock; first < columnsInPicture;
+             first += static_cast<int32_t>(threads) * kColumnsPerBlock) {
+            const int32_t count = std::min(columnsInPicture, first + kColumnsPerBlock) - first;
+            std::copy_n(computed.Row(0) + static_cast<size_t>(first) * 3, static_cast<size_t>(count) * 3,
+                        picture.Row(row) + static_cast<size_t>(first) * 3);
+        }
+    }
 
     // Leave the record as the last pixel left it, as a one-by-one run would.
     main = lastPixel;

@@ -61,7 +61,8 @@ struct SequentialReference {
         engine::ResetCoordinates(ctx);
     }
 
-    imaging::Picture Generate(const Settings& s, const std::function<void(int32_t)>& afterRow = {}) {
+    imaging::Picture Generate(const Settings& s, const std::function<void(int32_t)>& afterRow = {},
+                              const imaging::Picture* startFrom = nullptr) {
         Apply(s, ctx);
         if (ctx.FormulaNo != lastFormulaNo) {
             ctx.JuliaX = ctx.JuliaY = 0.0;
@@ -73,7 +74,7 @@ struct SequentialReference {
         engine::AdjustCoords(ctx);
         const engine::PixelGrid grid{ctx.XMin, ctx.YMin, (ctx.XMax - ctx.XMin) / ctx.ImageWidth,
                                      (ctx.YMax - ctx.YMin) / ctx.ImageHeight};
-        imaging::Picture picture(ctx.ImageWidth, ctx.ImageHeight);
+        imaging::Picture picture = startFrom ? *startFrom : imaging::Picture(ctx.ImageWidth, ctx.ImageHeight);
         colour::ColourWork work;
         colour::ColourPassReport report;
         for (int32_t row = 0; row < ctx.ImageHeight; ++row) {
@@ -208,6 +209,26 @@ TEST(Generation, FallsBackToFewerThreadsWhenNoPrivateInstanceCanBeMade) {
     CoreUnderTest normal(3);
     EXPECT_TRUE(normal.Generate(s) == picture);
     EXPECT_EQ(normal.core.ThreadCount(), 3);
+}
+
+TEST(Generation, SmallerPictureAndUnwrittenPixelsMatchASequentialRun) {
+    auto referencePlugin = engine::LoadPrivateCopy(BuiltPluginPath());
+    SequentialReference reference(referencePlugin->FormulaEntry());
+    imaging::Picture opened(30, 21);  // smaller than the image size, as an opened file may be
+    for (int32_t y = 0; y < opened.Height(); ++y)
+        for (int32_t x = 0; x < opened.Width(); ++x) opened.SetPixel(x, y, imaging::PackColour(9, 99, 199));
+    Settings s;
+    s.order = 0;  // every pixel that is not black stays as it was
+    s.render = 2;
+    const imaging::Picture expected = reference.Generate(s, {}, &opened);
+    CoreUnderTest many(3);
+    Apply(s, many.core.Context);
+    many.picture = opened;
+    many.core.CurrentImage = &many.picture;
+    many.core.ApplyFractal();
+    EXPECT_TRUE(many.picture == expected);
+    EXPECT_EQ(many.picture.Width(), 30);
+    EXPECT_EQ(many.picture.Pixel(20, 20), imaging::PackColour(9, 99, 199));
 }
 
 TEST(Generation, SettingsChangedBetweenRowsActFromTheNextRow) {
