@@ -8,8 +8,8 @@ packages=(
   clang-14 libclang-rt-14-dev
   qt6-base-dev libgl-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  locales xvfb xauth
+  libgtest-dev libgmock-dev
+  locales fonts-dejavu-core xvfb xauth
 )
 
 as_root() {
