@@ -112,10 +112,15 @@ public:
         core.LastFormulaNo = 0;
     }
 
-    imaging::Picture Generate(const Settings& s) {
+    // Applies the settings and draws into `start` from then on.
+    void Prepare(const Settings& s, imaging::Picture start) {
         Apply(s, core.Context);
-        picture = imaging::Picture(s.width, s.height);
+        picture = std::move(start);
         core.CurrentImage = &picture;
+    }
+
+    imaging::Picture Generate(const Settings& s) {
+        Prepare(s, imaging::Picture(s.width, s.height));
         EXPECT_TRUE(core.ApplyFractal());
         return picture;
     }
@@ -222,9 +227,7 @@ TEST(Generation, SmallerPictureAndUnwrittenPixelsMatchASequentialRun) {
     s.render = 2;
     const imaging::Picture expected = reference.Generate(s, {}, &opened);
     CoreUnderTest many(3);
-    Apply(s, many.core.Context);
-    many.picture = opened;
-    many.core.CurrentImage = &many.picture;
+    many.Prepare(s, opened);
     many.core.ApplyFractal();
     EXPECT_TRUE(many.picture == expected);
     EXPECT_EQ(many.picture.Width(), 30);
@@ -357,9 +360,7 @@ TEST(Generation, AbortLetsTheRowFinishAndKeepsTheRest) {
     imaging::Picture previous(20, 20);
     for (int32_t y = 0; y < 20; ++y)
         for (int32_t x = 0; x < 20; ++x) previous.SetPixel(x, y, imaging::PackColour(1, 1, 1));
-    Apply(s, run.core.Context);
-    run.picture = previous;
-    run.core.CurrentImage = &run.picture;
+    run.Prepare(s, previous);
     run.host.afterRow = [&] {
         if (run.core.PixelY == 10) run.core.StopFlag = -1;
     };
@@ -394,9 +395,7 @@ TEST(Generation, AGenerationStartedBetweenRowsSupersedesTheRunningOne) {
     CoreUnderTest run(2);
     Settings older;
     older.render = 6;
-    Apply(older, run.core.Context);
-    run.picture = imaging::Picture(older.width, older.height);
-    run.core.CurrentImage = &run.picture;
+    run.Prepare(older, imaging::Picture(older.width, older.height));
     bool started = false;
     run.host.afterRow = [&] {
         if (run.core.PixelY == 3 && !started) {
