@@ -1,14 +1,13 @@
-// halvane: the desktop fractal image generator. It takes no command-line
-// arguments.
+// halvane: the desktop fractal image generator.
 #include <QApplication>
 
-#include "windows.h"
+#include "main_window.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("halvane"));
     QApplication::setDesktopFileName(QStringLiteral("halvane"));
-    auto form1 = app::CreateWindows();
-    form1->show();
+    app::MainWindow window;
+    window.show();
     return application.exec();
 }

@@ -1,54 +1,98 @@
-// The main window TForm1: the picture settings, the generation around the
-// engine's core, the view and its navigation, menus, tool bars and the files.
+// The main window: the picture settings, the generation around the engine's
+// core, the view and its navigation, menus, tool bars and the files. Its
+// code is split by concern: main_window.cpp (the window and its dialogs),
+// main_window_actions.cpp (menus, tool bars and their states),
+// main_window_generation.cpp (driving a generation), main_window_navigation.cpp
+// (the view) and main_window_files.cpp (New, Open, Save As, parameter files).
 #pragma once
 
 #include <QCursor>
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
+#include <array>
+#include <deque>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "generation.h"
 #include "image_file.h"
-#include "image_view.h"
 #include "parameter_file.h"
 #include "picture.h"
+#include "picture_view.h"
 
 class QAction;
-class QActionGroup;
 class QDialog;
 class QLabel;
 class QMenu;
 class QToolBar;
-class TAboutBox;
-class TForm2;
-class TForm3;
-class TForm4;
-class TXYSize;
 
 namespace app {
 
+class AboutBox;
+class ColourMixingDialog;
+class ImageSizeDialog;
+class OptionsDialog;
+class ParametersDialog;
+
+// The window caption before any file, and the idle title, shown where the
+// platform shows an application's name.
+inline const char* const kInitialCaption = "halvane-ware";
+inline const char* const kIdleTitle = "halvane-ware, v0.001";
+
 // What the window is created with. The plug-in folders are searched in turn
 // before the normal library search.
-struct TForm1Setup {
+struct MainWindowSetup {
     std::vector<std::string> pluginFolders = engine::DefaultPluginFolders();
     // Every message box of the program (text, title); empty: a QMessageBox.
     std::function<void(const QString& text, const QString& title)> showMessage;
 };
 
-class TForm1 : public QMainWindow, public engine::GenerationHost {
+// The commands of the menus, the picture's pop-up menu and the tool bars,
+// each created once. Where a menu item and a tool button do the same, they
+// share one action.
+struct MainWindowActions {
+    QAction* newPicture = nullptr;
+    QAction* openImage = nullptr;
+    QAction* saveAs = nullptr;
+    QAction* loadParameterFile = nullptr;
+    QAction* options = nullptr;
+    QAction* exit = nullptr;
+    QAction* draw = nullptr;  // a menu item that does nothing
+    QAction* clearRectangle = nullptr;
+    QAction* juliaMode = nullptr;
+    QAction* insideOut = nullptr;
+    QAction* rotate90 = nullptr;
+    QAction* rotate90Mirror = nullptr;
+    QAction* mirror = nullptr;
+    QAction* resetCoordinates = nullptr;
+    std::array<QAction*, 8> formulas{};         // formula 0 to 7
+    std::array<QAction*, 9> renderMethods{};    // render method 1 to 9 at [0] to [8]
+    std::array<QAction*, 26> blendMethods{};    // blend method 1 to 26 at [0] to [25]
+    std::array<QAction*, 6> channelOrders{};    // channel order 1 to 6 at [0] to [5]
+    QAction* colourControls = nullptr;
+    QAction* parameters = nullptr;
+    QAction* imageSize = nullptr;
+    QAction* about = nullptr;
+    QAction* zoomIn = nullptr;  // the pop-up menu's "Zoom In (double click)"
+    QAction* rectangleMode = nullptr;
+    QAction* zoomInOutMode = nullptr;
+    QAction* juliaIndicator = nullptr;  // the "J" button: shows Julia mode, never enabled
+    QAction* zoom = nullptr;            // the tool button: enabled while there is a selection
+    QAction* abort = nullptr;
+    QAction* apply = nullptr;
+};
+
+class MainWindow : public QMainWindow, private engine::GenerationHost {
     Q_OBJECT
 public:
-    explicit TForm1(TForm1Setup setup = {}, QWidget* parent = nullptr);
-    ~TForm1() override;
+    // What the start-up timer is to do when it fires.
+    enum class PendingCommand { None, NewPicture, LoadParameterFile };
 
-    // The windows created after the main window, in start-up order.
-    void AttachWindows(TAboutBox* about, TForm4* params, TForm3* colours, TXYSize* size,
-                       TForm2* options);
+    explicit MainWindow(MainWindowSetup setup = {}, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // The modal pieces, replaceable so that they can be answered without a
     // user: the file dialogs (caption, directory or file name, Qt filter;
@@ -56,140 +100,162 @@ public:
     std::function<QString(QWidget*, const QString&, const QString&, const QString&)> openFileDialog;
     std::function<QString(QWidget*, const QString&, const QString&, const QString&)> saveFileDialog;
     std::function<int(QDialog&)> runModal;
-    // Called after every generated row, before the events are processed.
+    // Called after every computed row (its number), before the commands that
+    // waited for the row's end run.
     std::function<void(int32_t row)> afterRowHook;
 
-    // --- Commands (handlers of menus, tool buttons and timers) ---
-    void New1Click();
-    void Open1Click();
-    void SaveAs1Click();
-    void LoadFromParameterFile1Click();
-    void Options1Click();
-    void Exit();
-    void ClearRectangle1Click();
-    void JuliaMode2Click();
-    void InsideOut2Click();
-    void Rotate90Click();
-    void Rotate90MirrorClick();
-    void MirrorClick();
-    void ResetCoordinates1Click();
-    void DrawClick(int32_t formula);
-    void RenderClick(int32_t render);
-    void BlendClick(int32_t blend);
-    void RGBOrderClick(int32_t order);
-    void Zoom1Click();
-    void ZoomInOut1Click();
-    void RectangleMode1Click();
-    void AbortBtnClick();
-    void ApplyBtnClick();
-    void ParamsClick();
-    void ColorControlsBtnClick();
-    void XYSizeBtnClick();
-    void About1Click();
-    void TP01Click();
-    void ColorControlsOnApplyClick();
-    void Timer1Timer();
-    void Timer2Timer();
+    // --- Commands ---
+    void newPicture();
+    void openImage();
+    void saveAs();
+    void loadParameterFile();
+    void editOptions();
+    void clearRectangle();
+    void toggleJuliaMode();
+    void toggleInsideOut();
+    void setRotation(int32_t mode);  // the same mode again switches it off
+    void resetCoordinates();
+    void selectFormula(int32_t formula);
+    void selectRenderMethod(int32_t method);
+    void selectBlendMethod(int32_t method);
+    void selectChannelOrder(int32_t order);
+    void zoomIntoSelection();
+    void toggleZoomInOutMode();
+    void toggleRectangleMode();
+    void abortGeneration();
+    void toggleParametersDialog();
+    void toggleColourControls();
+    void toggleImageSizeDialog();
+    void applyImageSize();
+    void applyColourControls();
+    void showAbout();
 
     // --- Generation ---
-    void UpdateGrafX();
-    void FormPaint();
-    void ApplyColors();
-    void UpdateMenuItems();
-
-    // --- The view's mouse events ---
-    void PGImage1MouseDown(QPoint position, ShiftState shift);
-    void PGImage1PicBoxOnMouseMove(QPoint position, ShiftState shift);
-    void PGImage1PicBoxOnMouseUp(QPoint position, ShiftState shift);
-    void PGImage1NewAutoSize(int width, int height);
+    // Computes the picture of the current settings; a running generation
+    // gives way at the end of its current row.
+    void requestGeneration();
+    // Recolours from the render buffers, or computes pictures beyond them.
+    void recolour();
+    // Brings check marks and enabled states in line with the settings.
+    void updateActions();
 
     // --- State, for the dialogs and for tests ---
-    TIterationContext& Context() { return core_.Context; }
-    engine::GenerationCore& Core() { return core_; }
-    TPGImage* PGImage1() const { return view_; }
-    imaging::Picture* CurrentImage() const { return core_.CurrentImage; }
-    QAction* Action(const QString& name) const;
-    QString SavedCaption() const { return savedCaption_; }
-    // Generations started (each UpdateGrafX that reached the core).
-    int GenerationCount() const { return generationCount_; }
-    bool Generating() const { return generationDepth_ > 0; }
-    int32_t RectangleMode() const { return rectangleMode_; }
-    int32_t ZoomInOutMode() const { return zoomInOutMode_; }
-    int32_t NeedsImageSetup() const { return needsImageSetup_; }
-    double MousePlaneX() const { return mousePlaneX_; }
-    double MousePlaneY() const { return mousePlaneY_; }
-    QTimer& Timer1() { return timer1_; }
-    QTimer& Timer2() { return timer2_; }
-    QLabel* MagnificationLabel() const { return magnificationLabel_; }
-    QLabel* PlanePointLabel() const { return planePointLabel_; }
-    QMenu* PopupMenu1() const { return popupMenu_; }
-    const QCursor& EllipseCursor() const { return ellipseCursor_; }
-
-    // engine::GenerationHost
-    void ShowMessage(const std::string& text, const std::string& title = {}) override;
-    void SetAbortEnabled(bool enabled) override;
-    void AfterRow() override;
-    void PictureChanged() override;
-    void GenerationCompleted() override;
-    void GenerationEnded() override;
-
-    void Message(const QString& text, const QString& title = {});
+    const MainWindowActions& actions() const { return actions_; }
+    TIterationContext& settings() { return core_.Context; }
+    engine::GenerationCore& core() { return core_; }
+    PictureView* pictureView() const { return view_; }
+    imaging::Picture* currentPicture() const { return core_.CurrentImage; }
+    QMenu* pictureMenu() const { return pictureMenu_; }
+    // The file last saved, opened or loaded ("" before any).
+    QString currentFile() const { return currentFile_; }
+    PendingCommand pendingCommand() const { return pending_; }
+    // Generations started, and whether one is running.
+    int generationCount() const { return generationCount_; }
+    bool isGenerating() const { return generating_; }
+    bool rectangleMode() const { return rectangleMode_; }
+    bool zoomInMode() const { return zoomInMode_; }
+    bool needsImageSetup() const { return needsImageSetup_; }
+    double mousePlaneX() const { return mousePlaneX_; }
+    double mousePlaneY() const { return mousePlaneY_; }
+    QTimer& startupTimer() { return startupTimer_; }
+    QTimer& busyTimer() { return busyTimer_; }
+    QLabel* magnificationLabel() const { return magnificationLabel_; }
+    QLabel* planePointLabel() const { return planePointLabel_; }
+    const QCursor& ellipseCursor() const { return ellipseCursor_; }
+    // Shows a message box (or hands it to the set-up's showMessage).
+    void message(const QString& text, const QString& title = {});
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void FormCreate(const TForm1Setup& setup);
-    void CreateMenus();
-    void CreateToolBars();
-    QAction* MakeAction(const QString& name, const QString& caption,
-                        void (TForm1::*handler)() = nullptr);
-    bool RefuseWithoutPlugin();
-    // Reads the parameter file named by the caption; false when it cannot be read.
-    bool LoadParameters();
-    void SetActionModeByRectangleMode();
-    void RefreshCursor();
-    bool ZoomPreview();
-    void SetRotation(int32_t mode);
+    // main_window.cpp
+    void createDialogs();
+    bool refuseWithoutPlugin();
+    void onPictureResized(int width, int height);
+    void updateCaption();
+    void setPendingCommand(PendingCommand command);
+
+    // main_window_actions.cpp
+    void createMenus();
+    void createToolBars();
+    QAction* makeAction(const QString& text, const char* objectName, void (MainWindow::*handler)() = nullptr);
+    QAction* makeToggle(const QString& text, const char* objectName, void (MainWindow::*handler)() = nullptr);
+
+    // main_window_generation.cpp
+    void onStartupTimer();
+    void onBusyTimer();
+    void startGeneration();
+    void continueGeneration();
+    void onRowReady();
+    void finishGeneration();
+    // Runs `action` now, or, while a row is being computed, at its end:
+    // what touches the picture, the render buffers or the record's pixel
+    // fields waits for the row.
+    void runBetweenRows(std::function<void()> action);
+    void refreshCursor();
+    void setActionModeByRectangleMode();
+    // engine::GenerationHost
+    void ShowMessage(const std::string& text, const std::string& title = {}) override;
+    void SetAbortEnabled(bool enabled) override;
+    void PictureChanged() override;
+    void GenerationCompleted() override;
+    void GenerationEnded() override;
+
+    // main_window_navigation.cpp
+    void onPicturePress(QPoint position, MouseState state);
+    void onPictureMove(QPoint position, MouseState state);
+    void onPictureRelease(QPoint position, MouseState state);
+    void pickJuliaConstant();
+    void showPlanePoint(QPoint picturePixel);
+    void showMagnification();
+    bool showZoomPreview();
+
+    // main_window_files.cpp
+    void setUpImage(std::unique_ptr<imaging::Picture> opened, const QString& path, const imaging::ImageInfo& info);
+    bool loadParameters(const QString& path);
+    void showSettingsInDialogs();
 
     engine::GenerationCore core_;
     std::function<void(const QString&, const QString&)> showMessage_;
+    MainWindowActions actions_;
 
-    TPGImage* view_ = nullptr;
-    TAboutBox* aboutBox_ = nullptr;
-    TForm4* form4_ = nullptr;
-    TForm3* form3_ = nullptr;
-    TXYSize* xySize_ = nullptr;
-    TForm2* form2_ = nullptr;
+    PictureView* view_ = nullptr;
+    AboutBox* aboutBox_ = nullptr;
+    ParametersDialog* parametersDialog_ = nullptr;
+    ColourMixingDialog* colourDialog_ = nullptr;
+    ImageSizeDialog* imageSizeDialog_ = nullptr;
+    OptionsDialog* optionsDialog_ = nullptr;
 
-    QMenu* popupMenu_ = nullptr;
+    QMenu* pictureMenu_ = nullptr;
     QLabel* magnificationLabel_ = nullptr;
     QLabel* planePointLabel_ = nullptr;
-    QToolBar* topDock_ = nullptr;
-    QToolBar* leftDock_ = nullptr;
+    QToolBar* commandBar_ = nullptr;
+    QToolBar* generationBar_ = nullptr;
 
-    QTimer timer1_;
-    QTimer timer2_;
+    QTimer startupTimer_;
+    QTimer busyTimer_;
     QCursor ellipseCursor_;
 
-    // Main-window fields (flags hold 0 or -1).
-    int32_t rectangleMode_ = 0;
-    int32_t zoomInOutMode_ = -1;
-    int32_t needsImageSetup_ = 0;
+    PendingCommand pending_ = PendingCommand::NewPicture;
+    bool pluginMissing_ = false;
+    QString pendingParameterFile_;
+    QString currentFile_;
+    bool rectangleMode_ = false;
+    bool zoomInMode_ = true;
+    bool needsImageSetup_ = false;
     double mouseDownX_ = 0.0;
     double mouseDownY_ = 0.0;
-    ShiftState lastShift_{};
+    MouseState lastMouse_{};
     double mousePlaneX_ = 0.0;
     double mousePlaneY_ = 0.0;
-    int32_t fileWidth_ = 0;
-    int32_t fileHeight_ = 0;
     imaging::ImageInfo imageInfo_;
-    std::unique_ptr<imaging::Picture> spareImage_;
     params::NameBuffers names_;
-    QString savedCaption_;
 
+    bool generating_ = false;
     int generationCount_ = 0;
-    int generationDepth_ = 0;
+    bool atRowBoundary_ = false;
+    std::deque<std::function<void()>> betweenRows_;
 };
 
 }  // namespace app

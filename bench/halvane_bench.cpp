@@ -41,9 +41,9 @@ double HalvaneSeconds(const View& view, int threads) {
     core.LastFormulaNo = ctx.FormulaNo;
     imaging::Picture picture(view.width, view.height);
     core.CurrentImage = &picture;
-    core.ApplyFractal();  // warms up the workers and their plug-in instances
+    core.Generate();  // warms up the workers and their plug-in instances
     const auto start = std::chrono::steady_clock::now();
-    core.ApplyFractal();
+    core.Generate();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "picture_settings.h"
+#include "rounding.h"
 
 namespace colour {
 
@@ -30,7 +30,7 @@ inline double Angle(double mix, double factor, const Channel& ch) {
 }
 
 inline int32_t Level(double wave, const Channel& ch) {
-    return engine::RoundToInt32(wave * ch.saturate + ch.offset);
+    return RoundToInt32(wave * ch.saturate + ch.offset);
 }
 
 inline void ToAngles(const TIterationContext& ctx, ColourWork& w, double factor) {
@@ -122,7 +122,7 @@ void ApplyTriangleColor(const TIterationContext& ctx, ColourWork& work, imaging:
     ApplyColor(ctx, work, picture, column, row, report);
 }
 
-void BlendMethods(TIterationContext& ctx, ColourWork& w, imaging::Picture& picture, int32_t column,
+void BlendAndColour(TIterationContext& ctx, ColourWork& w, imaging::Picture& picture, int32_t column,
                   int32_t row, ColourPassReport& report) {
     double& x = ctx.RenderX;
     double& y = ctx.RenderY;

@@ -48,7 +48,7 @@ void ApplyTriangleColor(const TIterationContext& ctx, ColourWork& work, imaging:
 // Runs blend method `BlendNo` on `RenderX`/`RenderY` (already multiplied by
 // `dFactor3`) and writes pixel (column, row). Several methods scale the
 // render values, or guard c or z, in the context itself.
-void BlendMethods(TIterationContext& ctx, ColourWork& work, imaging::Picture& picture,
+void BlendAndColour(TIterationContext& ctx, ColourWork& work, imaging::Picture& picture,
                   int32_t column, int32_t row, ColourPassReport& report);
 
 }  // namespace colour

@@ -1,19 +1,20 @@
 #include "generation.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <functional>
 #include <thread>
 
 #include "picture_settings.h"
+#include "rounding.h"
+#include "worker_pool.h"
 
 namespace engine {
 
 namespace {
 
+// Threads take turns at blocks of a few columns: fine enough that each gets
+// its share of any costly stretch, with nothing to contend for.
 constexpr int32_t kColumnsPerBlock = 8;
-
 
 inline void KeepOffZero(double& v) {
     if (std::fabs(v) < 1e-20) v = v > 0.0 ? 1e-20 : -1e-20;
@@ -55,8 +56,26 @@ void PlacePixel(TIterationContext& ctx, int32_t column, int32_t row, const Pixel
     KeepOffZero(ctx.ZIm);
 }
 
+void CopyPixelState(const TIterationContext& from, TIterationContext& to) {
+    to.CRe = from.CRe;
+    to.CIm = from.CIm;
+    to.ZRe = from.ZRe;
+    to.ZIm = from.ZIm;
+    to.RenderX = from.RenderX;
+    to.RenderY = from.RenderY;
+    to.RenderExtra1 = from.RenderExtra1;
+    to.RenderExtra2 = from.RenderExtra2;
+    to.IterCount = from.IterCount;
+    to.FormulaName = from.FormulaName;
+    to.RenderName = from.RenderName;
+    to.OrbitX = from.OrbitX;
+    to.OrbitY = from.OrbitY;
+}
+
 // One thread's private means to compute pixels: its own plug-in instance
-// (the plug-in's working state is not shared), orbit buffers and record.
+// (the plug-in's working state is not shared), orbit buffers and record,
+// and the row it computes, kept here until the row is taken in (threads
+// writing neighbouring pixels of one picture would share cache lines).
 struct GenerationCore::Worker {
     size_t index = 0;
     std::unique_ptr<PluginInstance> ownInstance;
@@ -65,101 +84,58 @@ struct GenerationCore::Worker {
     TIterationContext ctx{};
     colour::ColourWork work;
     colour::ColourPassReport report;
-    // The row being computed, coloured here first: threads writing into
-    // neighbouring pixels of one picture would share cache lines.
     imaging::Picture rowPixels;
+    std::vector<double> renderX;
+    std::vector<double> renderY;
 };
 
-// Runs one task on every worker at once, the calling thread taking worker 0.
-class GenerationCore::WorkerPool {
-public:
-    explicit WorkerPool(std::vector<std::unique_ptr<Worker>> workers) : workers_(std::move(workers)) {
-        for (size_t i = 0; i < workers_.size(); ++i) workers_[i]->index = i;
-        for (size_t i = 1; i < workers_.size(); ++i) {
-            threads_.emplace_back([this, i] { ThreadLoop(*workers_[i]); });
-        }
-    }
-
-    ~WorkerPool() {
-        stopping_ = true;
-        round_.fetch_add(1);
-        round_.notify_all();
-        for (std::thread& t : threads_) t.join();
-    }
-
-    size_t Size() const { return workers_.size(); }
-    Worker& At(size_t i) { return *workers_[i]; }
-
-    void Run(const std::function<void(Worker&)>& task) {
-        task_ = &task;
-        pending_.store(static_cast<int>(threads_.size()));
-        round_.fetch_add(1);
-        round_.notify_all();
-        task(*workers_[0]);
-        for (int spins = 0; pending_.load() != 0; ++spins) {
-            if (spins < 2000) {
-                std::this_thread::yield();
-            } else {
-                const int left = pending_.load();
-                if (left != 0) pending_.wait(left);
-            }
-        }
-        task_ = nullptr;
-    }
-
-private:
-    void ThreadLoop(Worker& worker) {
-        uint64_t seen = 0;
-        for (;;) {
-            uint64_t now = round_.load();
-            for (int spins = 0; now == seen; ++spins) {
-                if (spins < 2000) {
-                    std::this_thread::yield();
-                } else {
-                    round_.wait(seen);
-                }
-                now = round_.load();
-            }
-            seen = now;
-            if (stopping_) return;
-            (*task_)(worker);
-            if (pending_.fetch_sub(1) == 1) pending_.notify_one();
-        }
-    }
-
-    std::vector<std::unique_ptr<Worker>> workers_;
-    std::vector<std::thread> threads_;
-    std::atomic<uint64_t> round_{0};
-    std::atomic<int> pending_{0};
-    std::atomic<bool> stopping_{false};
-    const std::function<void(Worker&)>* task_ = nullptr;
+// Everything one row is computed from, fixed when it starts.
+struct GenerationCore::RowJob {
+    int32_t row = 0;
+    int32_t width = 0;
+    TIterationContext start{};  // the record as the row found it
+    // The only value one pixel hands to the next is c in a fixed Julia run,
+    // which blend method 22 may move off zero (once: the guard is idempotent).
+    double firstCRe = 0.0, firstCIm = 0.0;
+    double laterCRe = 0.0, laterCIm = 0.0;
+    PixelGrid grid;
+    double entryZero = 0.0;
+    bool fillBuffers = false;
+    // The row's pixels before: pixels that are not written (a wrong blend or
+    // order number) keep their colour.
+    std::vector<uint8_t> before;
+    TIterationContext lastPixel{};
+    std::function<void(size_t)> task;
 };
 
 GenerationCore::GenerationCore(GenerationHost& host) : host_(host) {}
 
-GenerationCore::~GenerationCore() = default;
+GenerationCore::~GenerationCore() {
+    rowThread_.reset();  // finishes a row in hand before the workers go
+}
 
 bool GenerationCore::BindPlugin(const std::vector<std::string>& folders, const std::string& fileName) {
     pool_.reset();
-    binding_ = InitializeDLL(Context, host_, folders, fileName);
+    workers_.clear();
+    binding_ = engine::BindPlugin(Context, host_, folders, fileName);
     return binding_.Bound();
 }
 
 void GenerationCore::SetThreadCount(int threads) {
     requestedThreads_ = std::max(0, threads);
     pool_.reset();
+    workers_.clear();
 }
 
-int GenerationCore::ThreadCount() const { return pool_ ? static_cast<int>(pool_->Size()) : 0; }
+int GenerationCore::ThreadCount() const { return static_cast<int>(workers_.size()); }
 
 void GenerationCore::EnsureWorkers() {
     if (pool_ || !binding_.Bound()) return;
     int wanted = requestedThreads_;
     if (wanted == 0) wanted = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    std::vector<std::unique_ptr<Worker>> workers;
     auto first = std::make_unique<Worker>();
     first->formula = binding_.instance->FormulaEntry();
-    workers.push_back(std::move(first));
+    workers_.push_back(std::move(first));
     const std::string path = binding_.instance->LoadedPath();
     for (int i = 1; i < wanted && !path.empty(); ++i) {
         auto worker = std::make_unique<Worker>();
@@ -167,116 +143,18 @@ void GenerationCore::EnsureWorkers() {
         // Without an instance of its own a thread cannot iterate: use fewer.
         if (!worker->ownInstance) break;
         worker->formula = worker->ownInstance->FormulaEntry();
-        workers.push_back(std::move(worker));
+        workers_.push_back(std::move(worker));
     }
-    pool_ = std::make_unique<WorkerPool>(std::move(workers));
+    for (size_t i = 0; i < workers_.size(); ++i) workers_[i]->index = i;
+    pool_ = std::make_unique<WorkerPool>(workers_.size());
 }
 
-void GenerationCore::ComputeRow(int32_t row) {
-    EnsureWorkers();
-    TIterationContext& main = Context;
-    if (main.Maxit > kMaxIterationLimit) main.Maxit = kMaxIterationLimit;
-    ProgressRow = row;
-    const int32_t width = main.ImageWidth;
-    if (width <= 0) return;
-
-    // Every pixel of a row starts from the record as the row found it; the
-    // only value one pixel hands to the next is c in a fixed Julia run, which
-    // blend method 22 may move off zero (once: the guard is idempotent).
-    const double firstCRe = main.CRe;
-    const double firstCIm = main.CIm;
-    double laterCRe = firstCRe;
-    double laterCIm = firstCIm;
-    if (main.BlendNo == 22) {
-        GuardLikeBlend22(laterCRe);
-        GuardLikeBlend22(laterCIm);
-    }
-    const bool fillBuffers = RenderBuffers::Fits(main.ImageWidth, main.ImageHeight);
-    imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
-    const PixelGrid grid{ImageXMin, ImageYMin, StepX, StepY};
-    const double entryZero = orbitEntryZeroIsOne_ ? 1.0 : 0.0;
-    // Threads take turns at blocks of a few columns: fine enough that each
-    // gets its share of any costly stretch, with nothing to contend for.
-    const size_t threads = pool_->Size();
-    const bool rowInPicture = row < picture.Height();
-    const int32_t columnsInPicture = rowInPicture ? std::min(width, picture.Width()) : 0;
-    TIterationContext lastPixel{};
-
-    const std::function<void(Worker&)> task = [&](Worker& worker) {
-        TIterationContext& ctx = worker.ctx;
-        ctx = main;
-        worker.orbit.X[0] = entryZero;
-        worker.orbit.Y[0] = entryZero;
-        if (worker.rowPixels.Width() != width) worker.rowPixels = imaging::Picture(width, 1);
-        // Pixels that are not written (a wrong blend or order number) keep their colour.
-        if (columnsInPicture > 0) {
-            std::copy_n(picture.Row(row), static_cast<size_t>(columnsInPicture) * 3, worker.rowPixels.Row(0));
-        }
-        for (int32_t first = static_cast<int32_t>(worker.index) * kColumnsPerBlock; first < width;
-             first += static_cast<int32_t>(threads) * kColumnsPerBlock) {
-            const int32_t end = std::min(width, first + kColumnsPerBlock);
-            for (int32_t column = first; column < end; ++column) {
-                PlacePixel(ctx, column, row, grid, column == 0 ? firstCRe : laterCRe,
-                           column == 0 ? firstCIm : laterCIm);
-                EvaluatePixel(ctx, worker.orbit, worker.formula);
-                if (fillBuffers) {
-                    Buffers.AtX(column, row) = ctx.RenderX;
-                    Buffers.AtY(column, row) = ctx.RenderY;
-                }
-                ctx.RenderX = ctx.RenderX * ctx.dFactor3;
-                ctx.RenderY = ctx.RenderY * ctx.dFactor3;
-                colour::BlendMethods(ctx, worker.work, worker.rowPixels, column, 0, worker.report);
-                if (column == width - 1) lastPixel = ctx;
-            }
-        }
-    };
-    pool_->Run(task);
-
-    for (size_t i = 0; i < threads; ++i) {
-        const imaging::Picture& computed = pool_->At(i).rowPixels;
-        for (int32_t first = static_cast<int32_t>(i) * kColumnsPerBlock; first < columnsInPicture;
-             first += static_cast<int32_t>(threads) * kColumnsPerBlock) {
-            const int32_t count = std::min(columnsInPicture, first + kColumnsPerBlock) - first;
-            std::copy_n(computed.Row(0) + static_cast<size_t>(first) * 3, static_cast<size_t>(count) * 3,
-                        picture.Row(row) + static_cast<size_t>(first) * 3);
-        }
-    }
-
-    // Leave the record as the last pixel left it, as a one-by-one run would.
-    main = lastPixel;
-    main.OrbitX = pool_->At(0).orbit.X.data();
-    main.OrbitY = pool_->At(0).orbit.Y.data();
-    for (size_t i = 0; i < pool_->Size(); ++i) {
-        if (pool_->At(i).orbit.X[0] == 1.0) orbitEntryZeroIsOne_ = true;
-    }
-    PixelX = width;
-}
-
-void GenerationCore::ReportFaults(colour::ColourPassReport& seen, colour::ColourPassReport& reported) {
-    if (pool_) {
-        for (size_t i = 0; i < pool_->Size(); ++i) {
-            colour::ColourPassReport& r = pool_->At(i).report;
-            seen.wrongBlendNumber |= r.wrongBlendNumber;
-            seen.wrongOrderNumber |= r.wrongOrderNumber;
-            r = {};
-        }
-    }
-    if (seen.wrongBlendNumber && !reported.wrongBlendNumber) {
-        reported.wrongBlendNumber = true;
-        host_.ShowMessage(colour::kWrongBlendMessage);
-    }
-    if (seen.wrongOrderNumber && !reported.wrongOrderNumber) {
-        reported.wrongOrderNumber = true;
-        host_.ShowMessage(colour::kWrongOrderMessage);
-    }
-}
-
-bool GenerationCore::ApplyFractal(const std::optional<ParameterDialogValues>& dialog) {
+bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>& dialog) {
     if (!binding_.Bound() || CurrentImage == nullptr) return false;
     TIterationContext& ctx = Context;
     if (dialog) {
-        ctx.Maxit = RoundToInt32(dialog->Maxit);
-        ctx.Bailout = RoundToInt32(dialog->Bailout);
+        ctx.Maxit = colour::RoundToInt32(dialog->Maxit);
+        ctx.Bailout = colour::RoundToInt32(dialog->Bailout);
         ctx.epsilon = dialog->epsilon;
         ctx.JuliaX = dialog->JuliaX;
         ctx.JuliaY = dialog->JuliaY;
@@ -294,7 +172,7 @@ bool GenerationCore::ApplyFractal(const std::optional<ParameterDialogValues>& di
         ResetCoordinates(ctx);
     }
     LastFormulaNo = ctx.FormulaNo;
-    AdjustCoords(ctx);
+    FitViewToImage(ctx);
     ImageXMin = ctx.XMin;
     ImageYMin = ctx.YMin;
     ImageXMax = ctx.XMax;
@@ -302,27 +180,163 @@ bool GenerationCore::ApplyFractal(const std::optional<ParameterDialogValues>& di
     StepX = ctx.ImageWidth > 0 ? (ImageXMax - ImageXMin) / ctx.ImageWidth : 0.0;
     StepY = ctx.ImageHeight > 0 ? (ImageYMax - ImageYMin) / ctx.ImageHeight : 0.0;
     host_.SetAbortEnabled(true);
-    StopFlag = 0;
+    StopRequested = false;
     PixelY = 0;
-    ParamsValid = -1;
+    ParamsValid = true;
+    faultsSeen_ = {};
+    faultsReported_ = {};
+    return true;
+}
 
-    colour::ColourPassReport seen, reported;
-    while (StopFlag == 0 && PixelY < ctx.ImageHeight) {
-        PixelX = 0;
-        ComputeRow(PixelY);
-        ReportFaults(seen, reported);
-        host_.AfterRow();
-        if (ParamsValid == 0) break;
-        PixelY = PixelY + 1;
+void GenerationCore::PrepareRow() {
+    EnsureWorkers();
+    TIterationContext& main = Context;
+    if (main.Maxit > kMaxIterationLimit) main.Maxit = kMaxIterationLimit;
+    ProgressRow = PixelY;
+    if (!job_) job_ = std::make_unique<RowJob>();
+    RowJob& job = *job_;
+    job.row = PixelY;
+    job.width = std::max(0, main.ImageWidth);
+    job.start = main;
+    job.firstCRe = job.laterCRe = main.CRe;
+    job.firstCIm = job.laterCIm = main.CIm;
+    if (main.BlendNo == 22) {
+        GuardLikeBlend22(job.laterCRe);
+        GuardLikeBlend22(job.laterCIm);
     }
-    if (ParamsValid != 0) {
-        StopFlag = -1;
+    job.grid = PixelGrid{ImageXMin, ImageYMin, StepX, StepY};
+    job.entryZero = orbitEntryZeroIsOne_ ? 1.0 : 0.0;
+    job.fillBuffers = RenderBuffers::Fits(main.ImageWidth, main.ImageHeight);
+    const imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
+    const int32_t columnsInPicture = job.row < picture.Height() ? std::min(job.width, picture.Width()) : 0;
+    job.before.clear();
+    if (columnsInPicture > 0) {
+        const uint8_t* from = picture.Row(job.row);
+        job.before.assign(from, from + static_cast<size_t>(columnsInPicture) * 3);
+    }
+    job.lastPixel = main;
+    if (!job.task) job.task = [this](size_t worker) { ComputePixels(*workers_[worker]); };
+}
+
+void GenerationCore::ComputePixels(Worker& worker) {
+    RowJob& job = *job_;
+    TIterationContext& ctx = worker.ctx;
+    ctx = job.start;
+    worker.orbit.X[0] = job.entryZero;
+    worker.orbit.Y[0] = job.entryZero;
+    if (worker.rowPixels.Width() != job.width && job.width > 0) worker.rowPixels = imaging::Picture(job.width, 1);
+    worker.renderX.resize(static_cast<size_t>(job.width));
+    worker.renderY.resize(static_cast<size_t>(job.width));
+    if (job.width == 0) return;
+    std::copy(job.before.begin(), job.before.end(), worker.rowPixels.Row(0));
+    const int32_t stride = static_cast<int32_t>(workers_.size()) * kColumnsPerBlock;
+    for (int32_t first = static_cast<int32_t>(worker.index) * kColumnsPerBlock; first < job.width; first += stride) {
+        const int32_t end = std::min(job.width, first + kColumnsPerBlock);
+        for (int32_t column = first; column < end; ++column) {
+            PlacePixel(ctx, column, job.row, job.grid, column == 0 ? job.firstCRe : job.laterCRe,
+                       column == 0 ? job.firstCIm : job.laterCIm);
+            EvaluatePixel(ctx, worker.orbit, worker.formula);
+            worker.renderX[static_cast<size_t>(column)] = ctx.RenderX;
+            worker.renderY[static_cast<size_t>(column)] = ctx.RenderY;
+            ctx.RenderX = ctx.RenderX * ctx.dFactor3;
+            ctx.RenderY = ctx.RenderY * ctx.dFactor3;
+            colour::BlendAndColour(ctx, worker.work, worker.rowPixels, column, 0, worker.report);
+            // Only the worker that has the last column writes this.
+            if (column == job.width - 1) job.lastPixel = ctx;
+        }
+    }
+}
+
+void GenerationCore::ComputeRow() {
+    PrepareRow();
+    pool_->Run(job_->task);
+    FinishRow();
+}
+
+void GenerationCore::StartRow(std::function<void()> ready) {
+    PrepareRow();
+    if (!rowThread_) rowThread_ = std::make_unique<JobThread>();
+    rowInFlight_ = true;
+    rowThread_->Post([this, ready = std::move(ready)] {
+        pool_->Run(job_->task);
+        ready();
+    });
+}
+
+void GenerationCore::WaitForRow() {
+    if (rowThread_) rowThread_->WaitUntilIdle();
+}
+
+void GenerationCore::FinishRow() {
+    WaitForRow();
+    rowInFlight_ = false;
+    const RowJob& job = *job_;
+    const size_t threads = workers_.size();
+    const int32_t stride = static_cast<int32_t>(threads) * kColumnsPerBlock;
+    imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
+    const int32_t columnsInPicture = job.row < picture.Height() ? std::min(job.width, picture.Width()) : 0;
+    for (size_t i = 0; i < threads; ++i) {
+        const Worker& worker = *workers_[i];
+        for (int32_t first = static_cast<int32_t>(i) * kColumnsPerBlock; first < job.width; first += stride) {
+            const int32_t end = std::min(job.width, first + kColumnsPerBlock);
+            if (first < columnsInPicture) {
+                const int32_t count = std::min(columnsInPicture, end) - first;
+                std::copy_n(worker.rowPixels.Row(0) + static_cast<size_t>(first) * 3,
+                            static_cast<size_t>(count) * 3, picture.Row(job.row) + static_cast<size_t>(first) * 3);
+            }
+            if (job.fillBuffers) {
+                for (int32_t column = first; column < end; ++column) {
+                    Buffers.AtX(column, job.row) = worker.renderX[static_cast<size_t>(column)];
+                    Buffers.AtY(column, job.row) = worker.renderY[static_cast<size_t>(column)];
+                }
+            }
+        }
+        if (worker.orbit.X[0] == 1.0) orbitEntryZeroIsOne_ = true;
+        faultsSeen_.wrongBlendNumber |= workers_[i]->report.wrongBlendNumber;
+        faultsSeen_.wrongOrderNumber |= workers_[i]->report.wrongOrderNumber;
+        workers_[i]->report = {};
+    }
+    // Leave the record as the last pixel left it, as a one-by-one run would;
+    // settings changed while the row was computed stay.
+    if (job.width > 0) CopyPixelState(job.lastPixel, Context);
+    Context.OrbitX = workers_[0]->orbit.X.data();
+    Context.OrbitY = workers_[0]->orbit.Y.data();
+    PixelX = job.width;
+    ReportFaults(faultsSeen_, faultsReported_);
+}
+
+void GenerationCore::ReportFaults(const colour::ColourPassReport& seen, colour::ColourPassReport& reported) {
+    if (seen.wrongBlendNumber && !reported.wrongBlendNumber) {
+        reported.wrongBlendNumber = true;
+        host_.ShowMessage(colour::kWrongBlendMessage);
+    }
+    if (seen.wrongOrderNumber && !reported.wrongOrderNumber) {
+        reported.wrongOrderNumber = true;
+        host_.ShowMessage(colour::kWrongOrderMessage);
+    }
+}
+
+void GenerationCore::EndGeneration() {
+    if (ParamsValid) {
+        StopRequested = true;
         host_.SetAbortEnabled(false);
         host_.PictureChanged();
         host_.GenerationCompleted();
-        ctx.JuliaFixed = ctx.JuliaMode;
+        Context.JuliaFixed = Context.JuliaMode;
     }
     host_.GenerationEnded();
+}
+
+bool GenerationCore::Generate(const std::optional<ParameterDialogValues>& dialog) {
+    if (!BeginGeneration(dialog)) return false;
+    while (RowsRemain()) {
+        PixelX = 0;
+        ComputeRow();
+        host_.AfterRow();
+        if (!ParamsValid) break;
+        NextRow();
+    }
+    EndGeneration();
     return true;
 }
 
@@ -333,14 +347,15 @@ bool GenerationCore::RecolourFromBuffers() {
     StepY = ctx.ImageHeight > 0 ? (ImageYMax - ImageYMin) / ctx.ImageHeight : 0.0;
     imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
     colour::ColourWork work;
-    colour::ColourPassReport seen, reported;
+    colour::ColourPassReport seen;
     for (int32_t row = 0; row < ctx.ImageHeight; ++row) {
         for (int32_t column = 0; column < ctx.ImageWidth; ++column) {
             ctx.RenderX = Buffers.AtX(column, row) * ctx.dFactor3;
             ctx.RenderY = Buffers.AtY(column, row) * ctx.dFactor3;
-            colour::BlendMethods(ctx, work, picture, column, row, seen);
+            colour::BlendAndColour(ctx, work, picture, column, row, seen);
         }
     }
+    colour::ColourPassReport reported;  // a pass of its own
     ReportFaults(seen, reported);
     host_.PictureChanged();
     return true;

@@ -1,9 +1,11 @@
 // The generation core: computes a picture row by row from the picture
 // settings, on every core, with the same result as a strictly sequential run.
-// No windows here: the desktop program drives it through GenerationHost.
+// No windows here: the desktop program drives it through GenerationHost and
+// the row-by-row interface, the headless renderer through Generate().
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -46,6 +48,11 @@ struct PixelGrid {
 void PlacePixel(TIterationContext& ctx, int32_t column, int32_t row, const PixelGrid& grid,
                 double fixedCRe, double fixedCIm);
 
+// The fields that computing and colouring a pixel write into the record
+// (the point, the iterate, the count, the render values, the orbit and
+// name pointers); everything else is a setting that only the program changes.
+void CopyPixelState(const TIterationContext& from, TIterationContext& to);
+
 // Values of the "Parameters" dialog, handed in while it is visible.
 struct ParameterDialogValues {
     double Maxit = 0.0;
@@ -61,20 +68,21 @@ class GenerationHost : public MessageSink {
 public:
     void ShowMessage(const std::string&, const std::string& = {}) override {}
     virtual void SetAbortEnabled(bool) {}
-    // After every row: the desktop program processes its pending events here.
-    // Anything may happen meanwhile, a new generation included.
+    // After every row of Generate(). Anything may happen here, a new
+    // generation included.
     virtual void AfterRow() {}
     // The picture's pixels changed; the view should repaint.
     virtual void PictureChanged() {}
-    // Completion: busy timer off, caption restored.
+    // Completion: busy indication off, caption restored.
     virtual void GenerationCompleted() {}
-    // The very end of every generation (tool buttons released, view mode).
+    // The very end of every generation (the view's action mode).
     virtual void GenerationEnded() {}
 };
 
 class GenerationCore {
 public:
     explicit GenerationCore(GenerationHost& host);
+    // Waits for a row still being computed.
     ~GenerationCore();
     GenerationCore(const GenerationCore&) = delete;
     GenerationCore& operator=(const GenerationCore&) = delete;
@@ -82,13 +90,14 @@ public:
     // The main settings record: zero at creation, like the main window's.
     TIterationContext Context{};
     RenderBuffers Buffers;
-    // The picture generation writes into; the program may replace it
-    // between rows (a zoom preview), and the next row goes to the new one.
+    // The picture generation writes into. The program may replace it
+    // between rows (a zoom preview), never while a row is being computed;
+    // the next row goes to the new one.
     imaging::Picture* CurrentImage = nullptr;
 
     int32_t LastFormulaNo = 0;
-    int32_t StopFlag = -1;    // 0 while a generation may go on, -1 otherwise
-    int32_t ParamsValid = -1; // cleared by the parameter-file reader
+    bool StopRequested = true;  // cleared while a generation may go on
+    bool ParamsValid = true;    // cleared by the parameter-file reader
     int32_t PixelX = 0;
     int32_t PixelY = 0;
     int32_t ProgressRow = 0;
@@ -99,7 +108,7 @@ public:
     double ImageXMax = 0.0;
     double ImageYMax = 0.0;
 
-    // Binds the plug-in (see InitializeDLL) and prepares the workers.
+    // Binds the plug-in (see BindPlugin in plugin_binding.h) and prepares the workers.
     bool BindPlugin(const std::vector<std::string>& folders = DefaultPluginFolders(),
                     const std::string& fileName = kPluginFileName);
     bool PluginBound() const { return binding_.Bound(); }
@@ -109,10 +118,33 @@ public:
     void SetThreadCount(int threads);
     int ThreadCount() const;
 
-    // Computes the whole picture: returns whether it ran (a picture needs
-    // the plug-in and a CurrentImage). `dialog` holds the parameters
-    // dialog's values while it is visible.
-    bool ApplyFractal(const std::optional<ParameterDialogValues>& dialog = std::nullopt);
+    // Computes the whole picture, blocking: returns whether it ran (a
+    // picture needs the plug-in and a CurrentImage). `dialog` holds the
+    // parameters dialog's values while it is visible.
+    bool Generate(const std::optional<ParameterDialogValues>& dialog = std::nullopt);
+
+    // The same a row at a time, for a caller that must stay responsive:
+    //   if (BeginGeneration()) { while (RowsRemain()) { ComputeRow() or
+    //   StartRow() ... FinishRow(); NextRow(); } EndGeneration(); }
+    // Settings changed between rows act from the next row on; while a row is
+    // computed on the worker threads, only the settings fields of Context
+    // may change (the record's pixel fields, the picture, the buffers and
+    // the generation's own fields wait for FinishRow).
+    bool BeginGeneration(const std::optional<ParameterDialogValues>& dialog = std::nullopt);
+    bool RowsRemain() const { return !StopRequested && PixelY < Context.ImageHeight; }
+    // Computes row PixelY into the picture, buffers and record.
+    void ComputeRow();
+    // Computes row PixelY on the worker threads without waiting; `ready`
+    // then runs on one of them, after which FinishRow() takes the row in.
+    void StartRow(std::function<void()> ready);
+    bool RowInFlight() const { return rowInFlight_; }
+    // Blocks until a started row is ready (then FinishRow is still due).
+    void WaitForRow();
+    void FinishRow();
+    void NextRow() { ++PixelY; }
+    // Completion (unless the parameter-file reader cleared ParamsValid),
+    // then the end of the generation.
+    void EndGeneration();
 
     // Recolours the picture from the render buffers. Returns false, doing
     // nothing, when the image is larger than the buffers (regenerate then).
@@ -123,18 +155,24 @@ public:
 
 private:
     struct Worker;
-    class WorkerPool;
+    struct RowJob;
 
     void EnsureWorkers();
-    void ComputeRow(int32_t row);
-    // Shows each fault of a pass once: `seen` collects, `reported` remembers.
-    void ReportFaults(colour::ColourPassReport& seen, colour::ColourPassReport& reported);
+    void PrepareRow();
+    void ComputePixels(Worker& worker);
+    // Shows each fault of a pass once: `reported` remembers what was shown.
+    void ReportFaults(const colour::ColourPassReport& seen, colour::ColourPassReport& reported);
 
     GenerationHost& host_;
     PluginBinding binding_;
-    std::unique_ptr<WorkerPool> pool_;
+    std::vector<std::unique_ptr<Worker>> workers_;
+    std::unique_ptr<class WorkerPool> pool_;
+    std::unique_ptr<class JobThread> rowThread_;
+    std::unique_ptr<RowJob> job_;
+    bool rowInFlight_ = false;
     int requestedThreads_ = 0;
     bool orbitEntryZeroIsOne_ = false;
+    colour::ColourPassReport faultsSeen_, faultsReported_;
 };
 
 }  // namespace engine

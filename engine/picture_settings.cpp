@@ -49,7 +49,7 @@ void ResetCoordinates(TIterationContext& ctx) {
     ctx.CenterY = ctx.YMin + (ctx.YMax - ctx.YMin) * 0.5;
 }
 
-void AdjustCoords(TIterationContext& ctx) {
+void FitViewToImage(TIterationContext& ctx) {
     ctx.HalfSpanX = 2.0 / ctx.Magnification;
     ctx.HalfSpanY = 2.0 / ctx.Magnification;
     ctx.XMax = ctx.CenterX + ctx.HalfSpanX;
@@ -72,6 +72,5 @@ void AdjustCoords(TIterationContext& ctx) {
     ctx.YMax = ctx.YMax + (ctx.HalfSpanX * ctx.AspectY - ctx.HalfSpanY);
     ctx.YMin = ctx.YMin - (ctx.HalfSpanX * ctx.AspectY - ctx.HalfSpanY);
 }
-
 
 }  // namespace engine

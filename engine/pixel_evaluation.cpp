@@ -89,7 +89,7 @@ void RatioTransform(double* x, double* y, int32_t n) {
 
 }  // namespace
 
-void RenderDispatch(TIterationContext& ctx, OrbitBuffers& orbit) {
+void ApplyRenderMethod(TIterationContext& ctx, OrbitBuffers& orbit) {
     ctx.RenderX = 0.0;
     ctx.RenderY = 0.0;
     // The plug-in never reports more iterations than the buffers hold; a
@@ -201,7 +201,7 @@ void EvaluatePixel(TIterationContext& ctx, OrbitBuffers& orbit, FormulaEntryFn f
     if (formula != nullptr) formula(&ctx);
     ctx.CRe = savedCRe;
     ctx.CIm = savedCIm;
-    RenderDispatch(ctx, orbit);
+    ApplyRenderMethod(ctx, orbit);
 }
 
 }  // namespace engine

@@ -21,6 +21,6 @@ void EvaluatePixel(TIterationContext& ctx, OrbitBuffers& orbit, FormulaEntryFn f
 
 // Fills `RenderX` and `RenderY` from `IterCount`, z and orbit entries
 // 0 .. IterCount-1 by `RenderNo`; method 9 rewrites those entries in place.
-void RenderDispatch(TIterationContext& ctx, OrbitBuffers& orbit);
+void ApplyRenderMethod(TIterationContext& ctx, OrbitBuffers& orbit);
 
 }  // namespace engine

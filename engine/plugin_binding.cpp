@@ -59,7 +59,7 @@ std::vector<std::string> DefaultPluginFolders() {
     return {folder.string(), (folder / ".." / "lib" / "halvane").lexically_normal().string()};
 }
 
-PluginBinding InitializeDLL(TIterationContext& ctx, MessageSink& messages,
+PluginBinding BindPlugin(TIterationContext& ctx, MessageSink& messages,
                             const std::vector<std::string>& folders, const std::string& fileName) {
     PluginBinding binding;
     for (const std::string& folder : folders) {

@@ -60,7 +60,7 @@ struct PluginBinding {
 // "ERROR" and leaves the binding empty; `_total` returning 0 shows
 // "Error, Total formula = 0" and binding goes on. `_total`'s result is
 // stored in `FormulaNo`.
-PluginBinding InitializeDLL(TIterationContext& ctx, MessageSink& messages,
+PluginBinding BindPlugin(TIterationContext& ctx, MessageSink& messages,
                             const std::vector<std::string>& folders = DefaultPluginFolders(),
                             const std::string& fileName = kPluginFileName);
 

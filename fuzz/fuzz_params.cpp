@@ -21,7 +21,7 @@ public:
 
 struct Settings {
     TIterationContext ctx{};
-    int32_t ParamsValid = 0;
+    bool ParamsValid = false;
     int32_t LastFormulaNo = 0;
     params::NameBuffers names;
     params::LoadTarget Target() { return {ctx, ParamsValid, LastFormulaNo, names}; }
@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CountingSink sink;
     const params::LoadOutcome outcome = params::LoadParametersFromText(text, path, first.Target(), sink);
     if (outcome == params::LoadOutcome::CannotOpen) std::abort();
-    if (first.ParamsValid != -1) std::abort();
+    if (!first.ParamsValid) std::abort();
     if (outcome == params::LoadOutcome::Loaded && first.ctx.BlendNo > 26) std::abort();
 
     const char mark = size > 0 && data[0] % 2 ? ',' : '.';

@@ -213,7 +213,7 @@ public:
 
     LoadOutcome Run() {
         TIterationContext& ctx = t_.ctx;
-        t_.ParamsValid = -1;
+        t_.ParamsValid = true;
         for (int n = 1; n <= kLineCount; ++n) {
             const LineSpec& spec = kLines[static_cast<size_t>(n - 1)];
             switch (spec.kind) {
@@ -257,11 +257,11 @@ private:
     // empty line is reported and clears ParamsValid. True when `line_` holds
     // a value to convert.
     bool ReadValueLine() {
-        if (t_.ParamsValid == 0) return false;
+        if (!t_.ParamsValid) return false;
         line_ = Trim(lines_.Next());
         if (!line_.empty()) return true;
         messages_.ShowMessage(kMissingPrefix + path_ + kMissingSuffix);
-        t_.ParamsValid = 0;
+        t_.ParamsValid = false;
         return false;
     }
 
@@ -275,7 +275,7 @@ private:
                 } else {
                     ctx.*spec.realField = spec.defaultValue;
                 }
-                t_.ParamsValid = -1;
+                t_.ParamsValid = true;
             }
             return true;
         }

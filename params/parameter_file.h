@@ -21,7 +21,7 @@ struct NameBuffers {
 // The fields of the generation state that loading touches besides the record.
 struct LoadTarget {
     TIterationContext& ctx;
-    int32_t& ParamsValid;
+    bool& ParamsValid;
     int32_t& LastFormulaNo;
     NameBuffers& names;
 };

@@ -1,4 +1,5 @@
 # Desktop-program tests: the real windows, driven headless with Qt Test.
+# Every test function is a test of its own, named CLASS.FUNCTION.
 set(CMAKE_AUTOMOC ON)
 add_executable(test_app
   app/test_main.cpp
@@ -11,7 +12,26 @@ add_executable(test_app
   app/screenshot.cpp
 )
 target_include_directories(test_app PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/app)
-target_link_libraries(test_app PRIVATE halvane_window Qt6::Test)
+target_link_libraries(test_app PRIVATE halvane_app Qt6::Test)
 add_dependencies(test_app vantrix01)
-add_test(NAME test_app COMMAND test_app)
-set_tests_properties(test_app PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 600)
+
+# Like gtest_discover_tests: the functions are listed by the built program
+# when CTest starts, so that the list never falls out of step.
+set(app_tests_script ${CMAKE_CURRENT_BINARY_DIR}/test_app_tests.cmake)
+file(GENERATE OUTPUT ${app_tests_script} CONTENT "
+execute_process(COMMAND \"$<TARGET_FILE:test_app>\" --list
+                OUTPUT_VARIABLE functions RESULT_VARIABLE listed)
+if(NOT listed EQUAL 0)
+  add_test(test_app.list \"$<TARGET_FILE:test_app>\" --list)
+else()
+  string(REPLACE \"\\n\" \";\" functions \"\${functions}\")
+  foreach(function IN LISTS functions)
+    if(function)
+      string(REPLACE \".\" \";\" parts \"\${function}\")
+      add_test(\"app.\${function}\" \"$<TARGET_FILE:test_app>\" \${parts})
+      set_tests_properties(\"app.\${function}\" PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 300)
+    endif()
+  endforeach()
+endif()
+")
+set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${app_tests_script})

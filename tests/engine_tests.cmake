@@ -17,6 +17,7 @@ add_executable(test_engine
   engine/pixel_evaluation_test.cpp
   engine/colour_test.cpp
   engine/generation_test.cpp
+  engine/navigation_test.cpp
   engine/render_tool_test.cpp
 )
 target_link_libraries(test_engine PRIVATE halvane_engine GTest::gtest_main)

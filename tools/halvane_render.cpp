@@ -254,7 +254,7 @@ int main(int argc, char** argv) {
     imaging::Picture picture(ctx.ImageWidth, ctx.ImageHeight);
     core.CurrentImage = &picture;
     host.Start();
-    core.ApplyFractal();
+    core.Generate();
 
     const std::string error = imaging::SaveImageFile(picture, options.output);
     if (!error.empty()) {

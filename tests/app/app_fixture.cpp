@@ -5,20 +5,16 @@
 #include <QSpinBox>
 #include <QTest>
 
-#include "image_view.h"
-#include "mode_word.h"
-#include "picture_settings.h"
-#include "windows.h"
-#include "xy_size_dialog.h"
+#include "dialogs/image_size_dialog.h"
 
 AppHarness::AppHarness(std::vector<std::string> pluginFolders) {
-    app::TForm1Setup setup;
+    app::MainWindowSetup setup;
     setup.pluginFolders = std::move(pluginFolders);
     setup.showMessage = [this](const QString& text, const QString& title) {
         messages << text;
         messageTitles << title;
     };
-    form = app::CreateWindows(std::move(setup));
+    form = std::make_unique<app::MainWindow>(std::move(setup));
     form->openFileDialog = [this](QWidget*, const QString&, const QString&, const QString& filter) {
         openFilters << filter;
         return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
@@ -32,37 +28,56 @@ AppHarness::AppHarness(std::vector<std::string> pluginFolders) {
 
 AppHarness::~AppHarness() = default;
 
+bool AppHarness::WaitUntilIdle() {
+    for (int i = 0; i < 20000; ++i) {
+        if (!form->isGenerating() && !form->core().RowInFlight()) return true;
+        QTest::qWait(1);
+    }
+    return false;
+}
+
 bool AppHarness::StartAndWaitForFirstPicture() {
     form->show();
     if (!QTest::qWaitForWindowExposed(form.get())) return false;
     for (int i = 0; i < 1000; ++i) {
-        if (form->GenerationCount() >= 1 && !form->Generating() &&
-            app::ModeWord() == QLatin1String(engine::kIdleTitle))
-            return true;
+        if (form->generationCount() >= 1 && form->pendingCommand() == app::MainWindow::PendingCommand::None)
+            return WaitUntilIdle();
         QTest::qWait(10);
     }
     return false;
 }
 
-QAction* AppHarness::Act(const char* name) const { return form->Action(QLatin1String(name)); }
+void AppHarness::Do(QAction* action) {
+    action->trigger();
+    WaitUntilIdle();
+}
 
-QWidget* AppHarness::Box() const { return form->PGImage1()->PicBox(); }
+QWidget* AppHarness::Box() const { return form->pictureView()->pictureBox(); }
 
 QByteArray AppHarness::PictureBytes() const {
-    const imaging::Picture* picture = form->PGImage1()->Picture();
+    const imaging::Picture* picture = form->pictureView()->picture();
     if (picture == nullptr) return {};
     return QByteArray(reinterpret_cast<const char*>(picture->Bytes().data()),
                       static_cast<qsizetype>(picture->Bytes().size()));
 }
 
 void AppHarness::ApplySize(int width, int height) {
-    auto* size = form->findChild<TXYSize*>();
-    if (!size->isVisible()) form->XYSizeBtnClick();
-    size->RxWidth->setValue(width);
-    size->RxHeight->setValue(height);
-    QTest::mouseClick(size->RxSpeedButton1, Qt::LeftButton);
+    auto* size = form->findChild<app::ImageSizeDialog*>();
+    if (!size->isVisible()) form->toggleImageSizeDialog();
+    size->setImageSize(width, height);
+    QTest::mouseClick(size->findChild<QPushButton*>(QStringLiteral("applyButton")), Qt::LeftButton);
+    WaitUntilIdle();
 }
 
 QByteArray Rows(const QByteArray& picture, int width, int first, int last) {
     return picture.mid(qsizetype{first} * width * 3, qsizetype{last - first} * width * 3);
+}
+
+std::vector<AppTestClass>& AppTestClasses() {
+    static std::vector<AppTestClass> classes;
+    return classes;
+}
+
+RegisterAppTests::RegisterAppTests(const char* name, std::function<std::unique_ptr<QObject>()> make) {
+    AppTestClasses().push_back(AppTestClass{name, std::move(make)});
 }

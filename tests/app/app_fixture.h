@@ -1,9 +1,10 @@
 // A harness around the real windows: messages and file dialogs are answered
-// and recorded instead of blocking.
+// and recorded instead of blocking, and a test can wait for the generation.
 #pragma once
 
 #include <QByteArray>
 #include <QDialog>
+#include <QObject>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -24,25 +25,40 @@ struct AppHarness {
     QStringList offeredSaveNames;
     QStringList openFilters;
     std::function<int(QDialog&)> modalAnswer = [](QDialog&) { return int(QDialog::Rejected); };
-    std::unique_ptr<app::TForm1> form;
+    std::unique_ptr<app::MainWindow> form;
 
     explicit AppHarness(std::vector<std::string> pluginFolders = engine::DefaultPluginFolders());
     ~AppHarness();
 
     // Shows the window and waits until the start-up picture is computed.
     bool StartAndWaitForFirstPicture();
-    TIterationContext& Ctx() { return form->Context(); }
-    QAction* Act(const char* name) const;
+    // Waits until no generation runs and no row is being computed.
+    bool WaitUntilIdle();
+    // Triggers the action and waits for what it started.
+    void Do(QAction* action);
+    TIterationContext& Ctx() { return form->settings(); }
+    const app::MainWindowActions& A() const { return form->actions(); }
     QWidget* Box() const;
     QByteArray PictureBytes() const;
-    // Applies a new size through the "XYSize" dialog.
+    // Applies a new size through the "XYSize" dialog and waits.
     void ApplySize(int width, int height);
+
+    // A widget of the window or its dialogs by its object name.
+    template <class T>
+    T* Find(const char* name) const {
+        return form->findChild<T*>(QLatin1String(name));
+    }
 };
 
 // Rows [first, last) of an RGB888 picture of the given width.
 QByteArray Rows(const QByteArray& picture, int width, int first, int last);
 
-int RunMainWindowTests(int argc, char** argv);
-int RunNavigationTests(int argc, char** argv);
-int RunDialogTests(int argc, char** argv);
-int RunFileTests(int argc, char** argv);
+// The desktop-program test classes, each run on its own or by function.
+struct AppTestClass {
+    const char* name;
+    std::function<std::unique_ptr<QObject>()> make;
+};
+std::vector<AppTestClass>& AppTestClasses();
+struct RegisterAppTests {
+    RegisterAppTests(const char* name, std::function<std::unique_ptr<QObject>()> make);
+};

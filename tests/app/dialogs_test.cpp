@@ -10,10 +10,10 @@
 #include <QTest>
 
 #include "app_fixture.h"
-#include "colour_mixing_dialog.h"
+#include "dialogs/colour_mixing_dialog.h"
+#include "dialogs/options_dialog.h"
 #include "file_filters.h"
 #include "image_options.h"
-#include "options_dialog.h"
 
 class DialogTest : public QObject {
     Q_OBJECT
@@ -48,21 +48,21 @@ void DialogTest::filtersBecomeQtFilters() {
 void DialogTest::colourDialogOpensWithTheSettingsAndAppliesOnce() {
     AppHarness h;
     QVERIFY(h.StartAndWaitForFirstPicture());
-    auto* dialog = h.form->findChild<TForm3*>();
-    QSignalSpy applies(dialog, &TForm3::ApplyRequested);
+    auto* dialog = h.form->findChild<app::ColourMixingDialog*>();
+    QSignalSpy applies(dialog, &app::ColourMixingDialog::applyRequested);
     h.Ctx().RedStep = 0.333;
     h.Ctx().RedOffset = -20.0;
     h.Ctx().GrnStart = 31.5;
     h.Ctx().BluStart = 30.5;
-    h.Act("ColorControlsBtn")->trigger();
+    h.A().colourControls->trigger();
     QVERIFY(dialog->isVisible());
-    QVERIFY(h.Act("ColorControlsBtn")->isChecked());
-    QCOMPARE(dialog->RedStep->text(), QStringLiteral("0.33"));
-    QCOMPARE(dialog->RedOffset->text(), QStringLiteral("0.000"));
-    QCOMPARE(dialog->GreenBar1->value(), 32);
-    QCOMPARE(dialog->BlueBar1->value(), 30);
-    QCOMPARE(dialog->RedBar1->value(), 31);
-    QCOMPARE(dialog->RedBarSaturate->value(), 127);
+    QVERIFY(h.A().colourControls->isChecked());
+    QCOMPARE(h.Find<QDoubleSpinBox>("RedStep")->text(), QStringLiteral("0.33"));
+    QCOMPARE(h.Find<QDoubleSpinBox>("RedOffset")->text(), QStringLiteral("0.000"));
+    QCOMPARE(h.Find<QSlider>("GreenStartBar")->value(), 32);
+    QCOMPARE(h.Find<QSlider>("BlueStartBar")->value(), 30);
+    QCOMPARE(h.Find<QSlider>("RedStartBar")->value(), 31);
+    QCOMPARE(h.Find<QSlider>("RedSaturateBar")->value(), 127);
 
     // Every opening ends in one apply with the values as displayed.
     QTRY_COMPARE(applies.count(), 1);
@@ -72,46 +72,48 @@ void DialogTest::colourDialogOpensWithTheSettingsAndAppliesOnce() {
     QCOMPARE(applies.count(), 1);
 
     // The button hides the dialog and applies nothing.
-    h.Act("ColorControlsBtn")->trigger();
+    h.A().colourControls->trigger();
     QVERIFY(!dialog->isVisible());
-    QVERIFY(!h.Act("ColorControlsBtn")->isChecked());
+    QVERIFY(!h.A().colourControls->isChecked());
     QTest::qWait(50);
     QCOMPARE(applies.count(), 1);
 
     // The close box releases the button too.
-    h.Act("ColorControlsBtn")->trigger();
+    h.A().colourControls->trigger();
     QTRY_COMPARE(applies.count(), 2);
     dialog->close();
-    QVERIFY(!h.Act("ColorControlsBtn")->isChecked());
+    QVERIFY(!h.A().colourControls->isChecked());
 }
 
 void DialogTest::colourBarsAndSpinEditsAreCoupled() {
     AppHarness h;
     QVERIFY(h.StartAndWaitForFirstPicture());
-    auto* dialog = h.form->findChild<TForm3*>();
-    h.Act("ColorControlsBtn")->trigger();
+    auto* dialog = h.form->findChild<app::ColourMixingDialog*>();
+    h.A().colourControls->trigger();
+    const auto spin = [&h](const char* name) { return h.Find<QDoubleSpinBox>(name); };
+    const auto bar = [&h](const char* name) { return h.Find<QSlider>(name); };
 
     // Start: both ways.
-    dialog->RedStart->setValue(31.5);
-    QCOMPARE(dialog->RedBar1->value(), 32);
-    dialog->RedStart->setValue(30.5);
-    QCOMPARE(dialog->RedBar1->value(), 30);
-    dialog->GreenBar1->setFocus();
-    QTest::keyClick(dialog->GreenBar1, Qt::Key_Right);
-    QCOMPARE(dialog->GrnStart->value(), 18.0);
+    spin("RedStart")->setValue(31.5);
+    QCOMPARE(bar("RedStartBar")->value(), 32);
+    spin("RedStart")->setValue(30.5);
+    QCOMPARE(bar("RedStartBar")->value(), 30);
+    bar("GreenStartBar")->setFocus();
+    QTest::keyClick(bar("GreenStartBar"), Qt::Key_Right);
+    QCOMPARE(spin("GrnStart")->value(), 18.0);
 
     // Saturation: from bar to spin edit only.
-    dialog->RedBarSaturate->setFocus();
-    QTest::keyClick(dialog->RedBarSaturate, Qt::Key_PageUp);
-    const int bar = dialog->RedBarSaturate->value();
-    QVERIFY(bar > 127);
-    QCOMPARE(dialog->RedSaturate->value(), double(bar));
-    dialog->RedBarSaturate->setValue(200);
-    QCOMPARE(dialog->RedSaturate->text(), QStringLiteral("200.000"));
-    dialog->RedSaturate->selectAll();
-    QTest::keyClicks(dialog->RedSaturate, QStringLiteral("100"));
-    QCOMPARE(dialog->RedSaturate->value(), 100.0);
-    QCOMPARE(dialog->RedBarSaturate->value(), 200);
+    bar("RedSaturateBar")->setFocus();
+    QTest::keyClick(bar("RedSaturateBar"), Qt::Key_PageUp);
+    const int position = bar("RedSaturateBar")->value();
+    QVERIFY(position > 127);
+    QCOMPARE(spin("RedSaturate")->value(), double(position));
+    bar("RedSaturateBar")->setValue(200);
+    QCOMPARE(spin("RedSaturate")->text(), QStringLiteral("200.000"));
+    spin("RedSaturate")->selectAll();
+    QTest::keyClicks(spin("RedSaturate"), QStringLiteral("100"));
+    QCOMPARE(spin("RedSaturate")->value(), 100.0);
+    QCOMPARE(bar("RedSaturateBar")->value(), 200);
 
     // The tab order follows the rows of controls.
     dialog->activateWindow();
@@ -121,45 +123,45 @@ void DialogTest::colourBarsAndSpinEditsAreCoupled() {
         QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
         return dialog->focusWidget();
     };
-    QCOMPARE(tabFrom(dialog->RedStep), static_cast<QWidget*>(dialog->GrnStep));
-    QCOMPARE(tabFrom(dialog->dFactor5), static_cast<QWidget*>(dialog->RedStart));
-    QCOMPARE(tabFrom(dialog->BluStart), static_cast<QWidget*>(dialog->RedBar1));
-    QCOMPARE(tabFrom(dialog->BlueBar1), static_cast<QWidget*>(dialog->RedSaturate));
-    QCOMPARE(tabFrom(dialog->BluOffset), static_cast<QWidget*>(dialog->RedBarSaturate));
+    QCOMPARE(tabFrom(spin("RedStep")), static_cast<QWidget*>(spin("GrnStep")));
+    QCOMPARE(tabFrom(spin("dFactor5")), static_cast<QWidget*>(spin("RedStart")));
+    QCOMPARE(tabFrom(spin("BluStart")), static_cast<QWidget*>(bar("RedStartBar")));
+    QCOMPARE(tabFrom(bar("BlueStartBar")), static_cast<QWidget*>(spin("RedSaturate")));
+    QCOMPARE(tabFrom(spin("BluOffset")), static_cast<QWidget*>(bar("RedSaturateBar")));
 }
 
 void DialogTest::colourChangesApplyAfterTwoTicks() {
     AppHarness h;
     QVERIFY(h.StartAndWaitForFirstPicture());
-    auto* dialog = h.form->findChild<TForm3*>();
-    QSignalSpy applies(dialog, &TForm3::ApplyRequested);
-    h.Act("ColorControlsBtn")->trigger();
+    auto* dialog = h.form->findChild<app::ColourMixingDialog*>();
+    QSignalSpy applies(dialog, &app::ColourMixingDialog::applyRequested);
+    h.A().colourControls->trigger();
     QTRY_COMPARE(applies.count(), 1);
     const QByteArray before = h.PictureBytes();
-    const int generations = h.form->GenerationCount();
+    const int generations = h.form->generationCount();
 
     // Filtering alone changes nothing in a recolouring.
-    dialog->dFactor4->setValue(3.0);
+    h.Find<QDoubleSpinBox>("dFactor4")->setValue(3.0);
     QTRY_COMPARE(applies.count(), 2);
     QCOMPARE(h.Ctx().dFactor4, 3.0);
     QCOMPARE(h.PictureBytes(), before);
 
     // A bar move is taken over at the deferred apply, not at once.
-    dialog->RedBarSaturate->setValue(40);
-    QCOMPARE(dialog->ColorTicks, 0);
-    QVERIFY(dialog->ColorTimer.isActive());
+    h.Find<QSlider>("RedSaturateBar")->setValue(40);
+    QCOMPARE(dialog->ticksSinceChange(), 0);
+    QVERIFY(dialog->applyPending());
     QCOMPARE(h.Ctx().RedSaturate, 127.0);
     QTRY_COMPARE(applies.count(), 3);
     QCOMPARE(h.Ctx().RedSaturate, 40.0);
-    QVERIFY(!dialog->ColorTimer.isActive());
+    QVERIFY(!dialog->applyPending());
     QVERIFY(h.PictureBytes() != before);
     // Recoloured from the buffers: no generation.
-    QCOMPARE(h.form->GenerationCount(), generations);
+    QCOMPARE(h.form->generationCount(), generations);
 
     // The same settings give the generated picture again.
-    h.Act("ApplyBtn")->trigger();
+    h.Do(h.A().apply);
     const QByteArray generated = h.PictureBytes();
-    dialog->dFactor5->setValue(2.0);
+    h.Find<QDoubleSpinBox>("dFactor5")->setValue(2.0);
     QTRY_COMPARE(applies.count(), 4);
     QCOMPARE(h.PictureBytes(), generated);
 }
@@ -171,7 +173,7 @@ void DialogTest::optionsUnchangedByOkWithoutEdits() {
         shown = dialog.windowTitle() == QStringLiteral("Options");
         return int(QDialog::Accepted);
     };
-    h.Act("Options1")->trigger();
+    h.A().options->trigger();
     QVERIFY(shown);
     QVERIFY(imaging::Options() == imaging::ImageFileOptions{});
     QVERIFY(h.messages.isEmpty());
@@ -180,23 +182,24 @@ void DialogTest::optionsUnchangedByOkWithoutEdits() {
 void DialogTest::optionsStoreBackInOrderUntilABadNumber() {
     AppHarness h;
     imaging::Options().JpegWriteMethod = 7;  // outside its group
-    auto* dialog = h.form->findChild<TForm2*>();
-    h.modalAnswer = [dialog](QDialog&) {
-        dialog->JPEGWQualityEdit->setText(QStringLiteral("300"));
-        dialog->JPEGWProgressiveCB->setChecked(true);
-        dialog->JPEGRFloatRB->setChecked(true);
-        dialog->PXMBinaryRB->setChecked(true);
-        dialog->TIFFCompPackBitsRB->setChecked(true);
-        dialog->TIFFResCentimeterRB->setChecked(true);
-        dialog->TIFFResHorizNEdit->setText(QStringLiteral("72"));
-        dialog->TIFFResHorizDEdit->setText(QStringLiteral("x1"));
-        dialog->TIFFResVertNEdit->setText(QStringLiteral("96"));
-        dialog->WriteGammaCB->setChecked(false);
+    const auto edit = [&h](const char* name) { return h.Find<QLineEdit>(name); };
+    const auto radio = [&h](const char* name) { return h.Find<QRadioButton>(name); };
+    h.modalAnswer = [&](QDialog&) {
+        edit("jpegQuality")->setText(QStringLiteral("300"));
+        h.Find<QCheckBox>("jpegProgressive")->setChecked(true);
+        radio("jpegReadFloat")->setChecked(true);
+        radio("pnmBinary")->setChecked(true);
+        radio("tiffCompressionPackBits")->setChecked(true);
+        radio("tiffResolutionCentimetre")->setChecked(true);
+        edit("tiffHorizontalNumerator")->setText(QStringLiteral("72"));
+        edit("tiffHorizontalDenominator")->setText(QStringLiteral("x1"));
+        edit("tiffVerticalNumerator")->setText(QStringLiteral("96"));
+        h.Find<QCheckBox>("writeGamma")->setChecked(false);
         return int(QDialog::Accepted);
     };
-    h.Act("Options1")->trigger();
-    QCOMPARE(dialog->JPEGWIntPreciseRB->isChecked() || dialog->JPEGWIntFastRB->isChecked() ||
-                 dialog->JPEGWFloatRB->isChecked(),
+    h.A().options->trigger();
+    QCOMPARE(radio("jpegWriteIntegerPrecise")->isChecked() || radio("jpegWriteIntegerFast")->isChecked() ||
+                 radio("jpegWriteFloat")->isChecked(),
              false);
     QCOMPARE(h.messages, QStringList{QStringLiteral("'x1' is not a valid integer value")});
     const imaging::ImageFileOptions& o = imaging::Options();
@@ -215,43 +218,39 @@ void DialogTest::optionsStoreBackInOrderUntilABadNumber() {
 
     // A bad screen gamma is reported as a floating point value.
     h.messages.clear();
-    h.modalAnswer = [dialog](QDialog&) {
-        dialog->ScreenGammaEdit->setText(QStringLiteral("2,2.1"));
+    h.modalAnswer = [&](QDialog&) {
+        edit("screenGamma")->setText(QStringLiteral("2,2.1"));
         return int(QDialog::Accepted);
     };
-    h.Act("Options1")->trigger();
+    h.A().options->trigger();
     QCOMPARE(h.messages, QStringList{QStringLiteral("'2,2.1' is not a valid floating point value")});
-    QCOMPARE(dialog->ScreenGammaEdit->text(), QStringLiteral("2,2.1"));
+    QCOMPARE(edit("screenGamma")->text(), QStringLiteral("2,2.1"));
     QCOMPARE(o.ScreenGamma, 1.8);
-    h.modalAnswer = [dialog](QDialog&) {
-        dialog->ScreenGammaEdit->setText(QStringLiteral("2.2"));
+    h.modalAnswer = [&](QDialog&) {
+        edit("screenGamma")->setText(QStringLiteral("2.2"));
         return int(QDialog::Accepted);
     };
-    h.Act("Options1")->trigger();
+    h.A().options->trigger();
     QCOMPARE(o.ScreenGamma, 2.2);
 }
 
 void DialogTest::optionsCancelChangesNothing() {
     AppHarness h;
-    auto* dialog = h.form->findChild<TForm2*>();
-    h.modalAnswer = [dialog](QDialog&) {
-        dialog->JPEGWQualityEdit->setText(QStringLiteral("10"));
-        dialog->TIFFCMYKRB->setChecked(true);
+    h.modalAnswer = [&h](QDialog&) {
+        h.Find<QLineEdit>("jpegQuality")->setText(QStringLiteral("10"));
+        h.Find<QRadioButton>("tiffCmyk")->setChecked(true);
         return int(QDialog::Rejected);
     };
-    h.Act("Options1")->trigger();
+    h.A().options->trigger();
     QVERIFY(imaging::Options() == imaging::ImageFileOptions{});
     // The dialog shows the options again at the next opening.
     h.modalAnswer = [](QDialog&) { return int(QDialog::Rejected); };
-    h.Act("Options1")->trigger();
-    QCOMPARE(dialog->JPEGWQualityEdit->text(), QStringLiteral("80"));
-    QVERIFY(dialog->TIFFRGBRB->isChecked());
-    QCOMPARE(dialog->ScreenGammaEdit->text(), QStringLiteral("1.8"));
+    h.A().options->trigger();
+    QCOMPARE(h.Find<QLineEdit>("jpegQuality")->text(), QStringLiteral("80"));
+    QVERIFY(h.Find<QRadioButton>("tiffRgb")->isChecked());
+    QCOMPARE(h.Find<QLineEdit>("screenGamma")->text(), QStringLiteral("1.8"));
 }
 
-int RunDialogTests(int argc, char** argv) {
-    DialogTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+static RegisterAppTests registration("DialogTest", [] { return std::make_unique<DialogTest>(); });
 
 #include "dialogs_test.moc"

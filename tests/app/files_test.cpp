@@ -8,13 +8,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "about_box.h"
 #include "app_fixture.h"
+#include "dialogs/about_box.h"
+#include "dialogs/parameters_dialog.h"
 #include "image_file.h"
-#include "image_view.h"
-#include "mode_word.h"
-#include "parameters_dialog.h"
-#include "picture_settings.h"
 
 namespace {
 QByteArray BytesOf(const imaging::Picture& picture) {
@@ -30,7 +27,7 @@ private slots:
     void cleanup();
     void saveAsThenLoadFromParameterFileGivesTheSamePicture();
     void saveAsCancelledOrFailingLosesNothing();
-    void loadingWithTheParametersDialogOpenKeepsItsValues();
+    void loadingShowsTheFileInTheOpenDialogs();
     void unreadableParameterFileChangesNothing();
     void openComputesIntoTheOpenedPicture();
     void openFailureKeepsThePicture();
@@ -54,62 +51,63 @@ void FileTest::cleanup() {
 }
 
 void FileTest::saveAsThenLoadFromParameterFileGivesTheSamePicture() {
-    h->Act("Draw02")->trigger();
-    h->Act("Render03")->trigger();
-    h->Act("Mirror")->trigger();
-    h->Act("Blend05")->trigger();
-    h->Act("RGBOrder01")->trigger();
+    h->Do(h->A().formulas[2]);
+    h->Do(h->A().renderMethods[2]);
+    h->Do(h->A().mirror);
+    h->Do(h->A().blendMethods[4]);
+    h->Do(h->A().channelOrders[0]);
     const QByteArray saved = h->PictureBytes();
     const TIterationContext settings = h->Ctx();
 
     const QString path = Path("pic.png");
     h->saveAnswers << path;
-    h->Act("SaveAs1")->trigger();
+    h->A().saveAs->trigger();
     QCOMPARE(h->offeredSaveNames, QStringList{QStringLiteral("halvane-")});
     QVERIFY2(h->messages.isEmpty(), qPrintable(h->messages.join(QLatin1Char('\n'))));
     QCOMPARE(h->form->windowTitle(), path);
+    QCOMPARE(h->form->currentFile(), path);
     QVERIFY(QFile::exists(Path("pic.vtx")));
     imaging::Picture written;
     QCOMPARE(imaging::LoadImageFile(QFile::encodeName(path).toStdString(), written), std::string());
     QCOMPARE(BytesOf(written), saved);
 
     // The next Save As offers the saved name without its extension.
-    h->Act("SaveAs1")->trigger();
+    h->A().saveAs->trigger();
     QCOMPARE(h->offeredSaveNames.value(1), QStringLiteral("pic"));
 
-    h->Act("New1")->trigger();
+    h->Do(h->A().newPicture);
     QVERIFY(h->PictureBytes() != saved);
     QCOMPARE(h->Ctx().FormulaNo, 0);
 
-    const int count = h->form->GenerationCount();
+    const int count = h->form->generationCount();
     h->openAnswers << Path("pic.vtx");
-    h->Act("LoadFromParameterFile1")->trigger();
+    h->A().loadParameterFile->trigger();
     QCOMPARE(h->openFilters.value(0), QStringLiteral("Parameter files *.vtx (*.vtx);;All Files (*)"));
-    QCOMPARE(app::ModeWord(), QStringLiteral("PARAM"));
-    QCOMPARE(h->form->windowTitle(), Path("pic.vtx"));
-    QTRY_COMPARE(h->form->GenerationCount(), count + 1);
-    QTRY_VERIFY(!h->form->Generating());
+    QCOMPARE(h->form->pendingCommand(), app::MainWindow::PendingCommand::LoadParameterFile);
+    QCOMPARE(h->form->windowIconText(), QStringLiteral("PARAM"));
+    QTRY_COMPARE(h->form->generationCount(), count + 1);
+    QVERIFY(h->WaitUntilIdle());
     QVERIFY2(h->messages.isEmpty(), qPrintable(h->messages.join(QLatin1Char('\n'))));
-    QCOMPARE(app::ModeWord(), Path("pic.vtx"));
+    QCOMPARE(h->form->pendingCommand(), app::MainWindow::PendingCommand::None);
     QCOMPARE(h->form->windowTitle(), Path("pic.vtx"));
-    QCOMPARE(h->form->SavedCaption(), Path("pic.vtx"));
+    QCOMPARE(h->form->currentFile(), Path("pic.vtx"));
     QCOMPARE(h->Ctx().FormulaNo, 2);
     QCOMPARE(h->Ctx().RenderNo, 3);
     QCOMPARE(h->Ctx().RotationMode, 3);
     QCOMPARE(h->Ctx().BlendNo, 5);
     QCOMPARE(h->Ctx().ColorOrderNo, 1);
     QCOMPARE(h->Ctx().Magnification, settings.Magnification);
-    QVERIFY(h->Act("Draw02")->isChecked());
+    QVERIFY(h->A().formulas[2]->isChecked());
     QCOMPARE(h->PictureBytes(), saved);
 }
 
 void FileTest::saveAsCancelledOrFailingLosesNothing() {
-    h->Act("SaveAs1")->trigger();  // cancelled: no answer
+    h->A().saveAs->trigger();  // cancelled: no answer
     QCOMPARE(h->form->windowTitle(), QStringLiteral("halvane-ware"));
     QVERIFY(h->messages.isEmpty());
 
     h->saveAnswers << dir->filePath(QStringLiteral("missing/folder/pic.bmp"));
-    h->Act("SaveAs1")->trigger();
+    h->A().saveAs->trigger();
     QCOMPARE(h->messages.size(), 1);
     QCOMPARE(h->form->windowTitle(), QStringLiteral("halvane-ware"));
 
@@ -117,41 +115,43 @@ void FileTest::saveAsCancelledOrFailingLosesNothing() {
     QDir(dir->path()).mkdir(QStringLiteral("pic.vtx"));
     h->messages.clear();
     h->saveAnswers << Path("pic.bmp");
-    h->Act("SaveAs1")->trigger();
+    h->A().saveAs->trigger();
     QVERIFY(QFile::exists(Path("pic.bmp")));
     QCOMPARE(h->form->windowTitle(), Path("pic.bmp"));
     QCOMPARE(h->messages.size(), 1);
 }
 
-void FileTest::loadingWithTheParametersDialogOpenKeepsItsValues() {
+void FileTest::loadingShowsTheFileInTheOpenDialogs() {
     h->saveAnswers << Path("a.png");
-    h->Act("SaveAs1")->trigger();
+    h->A().saveAs->trigger();
     QVERIFY(QFile::exists(Path("a.vtx")));
-    auto* params = h->form->findChild<TForm4*>();
-    h->Act("Params")->trigger();
-    params->Maxit->setValue(250);
-    const int count = h->form->GenerationCount();
+    h->A().parameters->trigger();
+    h->Find<QSpinBox>("Maxit")->setValue(250);
+    const int count = h->form->generationCount();
     h->openAnswers << Path("a.vtx");
-    h->Act("LoadFromParameterFile1")->trigger();
-    QTRY_COMPARE(h->form->GenerationCount(), count + 1);
-    QTRY_VERIFY(!h->form->Generating());
-    QCOMPARE(h->Ctx().Maxit, 250);
+    h->A().loadParameterFile->trigger();
+    QTRY_COMPARE(h->form->generationCount(), count + 1);
+    QVERIFY(h->WaitUntilIdle());
+    // The file's values, shown by the dialog before the generation read it.
+    QCOMPARE(h->Ctx().Maxit, 100);
+    QCOMPARE(h->Find<QSpinBox>("Maxit")->value(), 100);
 }
 
 void FileTest::unreadableParameterFileChangesNothing() {
     const QByteArray before = h->PictureBytes();
-    const int count = h->form->GenerationCount();
+    const int count = h->form->generationCount();
     h->openAnswers << Path("nothing-here.vtx");
-    h->Act("LoadFromParameterFile1")->trigger();
-    QTRY_VERIFY(!h->form->Timer1().isActive());
+    h->A().loadParameterFile->trigger();
+    QTRY_VERIFY(!h->form->startupTimer().isActive());
+    QVERIFY(h->WaitUntilIdle());
     QCOMPARE(h->messages.size(), 1);
-    QCOMPARE(h->form->GenerationCount(), count);
+    QCOMPARE(h->form->generationCount(), count);
+    QVERIFY(h->form->currentFile().isEmpty());
     QCOMPARE(h->PictureBytes(), before);
     QCOMPARE(h->Ctx().FormulaNo, 0);
 }
 
 void FileTest::openComputesIntoTheOpenedPicture() {
-    const QByteArray startPicture = h->PictureBytes();
     imaging::Picture file(200, 100);
     for (int y = 0; y < 100; ++y)
         for (int x = 0; x < 200; ++x) file.SetPixel(x, y, imaging::PackColour(x, y, 77));
@@ -159,33 +159,31 @@ void FileTest::openComputesIntoTheOpenedPicture() {
     QCOMPARE(imaging::SaveImageFile(file, QFile::encodeName(path).toStdString()), std::string());
 
     h->openAnswers << path;
-    const int count = h->form->GenerationCount();
-    h->Act("OpenBtn")->trigger();
-    QCOMPARE(h->form->GenerationCount(), count + 1);
+    const int count = h->form->generationCount();
+    h->Do(h->A().openImage);
+    QCOMPARE(h->form->generationCount(), count + 1);
     QVERIFY(h->openFilters.value(0).startsWith(QStringLiteral("Image files (*.bmp *.dib")));
-    QCOMPARE(app::ModeWord(), QStringLiteral("halvane-ware, v0.001"));
-    const imaging::Picture* shown = h->form->PGImage1()->Picture();
+    QCOMPARE(h->form->windowIconText(), QStringLiteral("halvane-ware, v0.001"));
+    const imaging::Picture* shown = h->form->pictureView()->picture();
     QCOMPARE(shown->Width(), 200);
     QCOMPARE(shown->Height(), 100);
-    QCOMPARE(h->form->CurrentImage(), shown);
-    // The picture of the settings, 160 by 120, from the top-left corner.
-    for (int y = 0; y < 100; ++y) {
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(shown->Row(y)), 160 * 3),
-                 startPicture.mid(qsizetype{y} * 160 * 3, 160 * 3));
-        QCOMPARE(shown->Pixel(170, y), imaging::PackColour(170, y, 77));
-    }
+    QCOMPARE(h->form->currentPicture(), shown);
+    // The opened picture's size is the image size: the settings fill all of it.
     QCOMPARE(h->Ctx().ImageWidth, 200);
     QCOMPARE(h->Ctx().ImageHeight, 100);
-    QCOMPARE(h->Ctx().Magnification, 1.0);
-    QCOMPARE(h->form->windowTitle(), QStringLiteral("halvane-ware"));
-    QCOMPARE(h->form->findChild<TAboutBox*>()->Value(QStringLiteral("Valid Info"))->text(), path);
-    QCOMPARE(h->form->findChild<TAboutBox*>()->Value(QStringLiteral("Width"))->text(), QStringLiteral("200"));
-    QCOMPARE(h->form->findChild<TAboutBox*>()->Value(QStringLiteral("Type"))->text().toUpper(),
-             QStringLiteral("PNG"));
-
-    // The next generation fills the opened picture.
-    h->Act("ApplyBtn")->trigger();
     QVERIFY(shown->Pixel(170, 50) != imaging::PackColour(170, 50, 77));
+    QVERIFY(shown->Pixel(199, 99) != imaging::PackColour(199, 99, 77));
+    QCOMPARE(h->Ctx().Magnification, 1.0);
+    QCOMPARE(h->form->windowTitle(), path);
+    auto* about = h->form->findChild<app::AboutBox*>();
+    QCOMPARE(about->valueText(QStringLiteral("Valid Info")), path);
+    QCOMPARE(about->valueText(QStringLiteral("Width")), QStringLiteral("200"));
+    QCOMPARE(about->valueText(QStringLiteral("Type")).toUpper(), QStringLiteral("PNG"));
+
+    // The next generation gives the same picture: it was computed whole.
+    const QByteArray computed = h->PictureBytes();
+    h->Do(h->A().apply);
+    QCOMPARE(h->PictureBytes(), computed);
 }
 
 void FileTest::openFailureKeepsThePicture() {
@@ -194,24 +192,22 @@ void FileTest::openFailureKeepsThePicture() {
     QVERIFY(text.open(QIODevice::WriteOnly));
     text.write("hello");
     text.close();
-    const int count = h->form->GenerationCount();
+    const int count = h->form->generationCount();
     h->openAnswers << Path("not-a-picture.png");
-    h->Act("Open1")->trigger();
+    h->Do(h->A().openImage);
     QCOMPARE(h->messages.size(), 1);
     QCOMPARE(h->PictureBytes(), before);
-    QCOMPARE(h->form->GenerationCount(), count);
+    QCOMPARE(h->form->generationCount(), count);
     QCOMPARE(h->form->windowTitle(), QStringLiteral("halvane-ware"));
-    QCOMPARE(app::ModeWord(), QStringLiteral("halvane-ware, v0.001"));
+    QCOMPARE(h->form->windowIconText(), QStringLiteral("halvane-ware, v0.001"));
+    QVERIFY(h->form->currentFile().isEmpty());
 
     // Cancelled: nothing happens.
-    h->Act("Open1")->trigger();
+    h->Do(h->A().openImage);
     QCOMPARE(h->messages.size(), 1);
-    QCOMPARE(h->form->GenerationCount(), count);
+    QCOMPARE(h->form->generationCount(), count);
 }
 
-int RunFileTests(int argc, char** argv) {
-    FileTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+static RegisterAppTests registration("FileTest", [] { return std::make_unique<FileTest>(); });
 
 #include "files_test.moc"

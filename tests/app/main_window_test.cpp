@@ -1,24 +1,21 @@
 // Start-up, menus, generation, Abort and the busy caption.
 #include <QAction>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QDoubleSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 
-#include "about_box.h"
 #include "app_fixture.h"
-#include "image_view.h"
-#include "mode_word.h"
-#include "parameters_dialog.h"
-#include "picture_settings.h"
+#include "dialogs/parameters_dialog.h"
 
 namespace {
 QString Plain(QString text) { return text.remove(QLatin1Char('&')); }
+using Pending = app::MainWindow::PendingCommand;
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -39,14 +36,15 @@ private slots:
 
 void MainWindowTest::startUpComputesOneDefaultPicture() {
     AppHarness h;
-    QCOMPARE(app::ModeWord(), QStringLiteral("NEW"));
+    QCOMPARE(h.form->pendingCommand(), Pending::NewPicture);
+    QCOMPARE(h.form->windowIconText(), QStringLiteral("NEW"));
     QCOMPARE(h.form->windowTitle(), QStringLiteral("halvane-ware"));
     QVERIFY(h.StartAndWaitForFirstPicture());
-    QCOMPARE(h.form->GenerationCount(), 1);
-    QCOMPARE(app::ModeWord(), QStringLiteral("halvane-ware, v0.001"));
-    QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("halvane-ware, v0.001"));
+    QCOMPARE(h.form->generationCount(), 1);
+    QCOMPARE(h.form->pendingCommand(), Pending::None);
+    QCOMPARE(h.form->windowIconText(), QStringLiteral("halvane-ware, v0.001"));
     QCOMPARE(h.form->windowTitle(), QStringLiteral("halvane-ware"));
-    QCOMPARE(h.form->SavedCaption(), QStringLiteral("halvane-ware"));
+    QVERIFY(h.form->currentFile().isEmpty());
     QVERIFY(h.messages.isEmpty());
 
     const TIterationContext& c = h.Ctx();
@@ -58,12 +56,12 @@ void MainWindowTest::startUpComputesOneDefaultPicture() {
     QCOMPARE(c.ImageWidth, 160);
     QCOMPARE(c.ImageHeight, 120);
     QCOMPARE(c.Magnification, 1.0);
-    QCOMPARE(h.form->CurrentImage(), h.form->PGImage1()->Picture());
-    QCOMPARE(h.form->CurrentImage()->Width(), 160);
-    QCOMPARE(h.form->CurrentImage()->Height(), 120);
-    QVERIFY(!h.Act("AbortBtn")->isEnabled());
-    QVERIFY(!h.Act("Zoom")->isEnabled());
-    QCOMPARE(h.form->NeedsImageSetup(), 0);
+    QCOMPARE(h.form->currentPicture(), h.form->pictureView()->picture());
+    QCOMPARE(h.form->currentPicture()->Width(), 160);
+    QCOMPARE(h.form->currentPicture()->Height(), 120);
+    QVERIFY(!h.A().abort->isEnabled());
+    QVERIFY(!h.A().zoom->isEnabled());
+    QVERIFY(!h.form->needsImageSetup());
 
     // The picture is not one colour.
     const QByteArray bytes = h.PictureBytes();
@@ -71,65 +69,62 @@ void MainWindowTest::startUpComputesOneDefaultPicture() {
 
     // Nothing else is computed later, and the start-up timer stays off.
     QTest::qWait(250);
-    QCOMPARE(h.form->GenerationCount(), 1);
-    QVERIFY(!h.form->Timer1().isActive());
-    QVERIFY(!h.form->Timer2().isActive());
+    QCOMPARE(h.form->generationCount(), 1);
+    QVERIFY(!h.form->startupTimer().isActive());
+    QVERIFY(!h.form->busyTimer().isActive());
 
     // The window leaves room for the picture.
-    QVERIFY(h.form->PGImage1()->viewport()->width() >= 160);
-    QVERIFY(h.form->PGImage1()->viewport()->height() >= 120);
+    QVERIFY(h.form->pictureView()->viewport()->width() >= 160);
+    QVERIFY(h.form->pictureView()->viewport()->height() >= 120);
 }
 
 void MainWindowTest::checkMarksFollowTheSettings() {
     AppHarness h;
     QVERIFY(h.StartAndWaitForFirstPicture());
-    const auto checked = [&h](const char* name) { return h.Act(name)->isChecked(); };
+    const app::MainWindowActions& a = h.A();
 
-    h.Act("Draw03")->trigger();
-    h.Act("Render07")->trigger();
-    h.Act("Blend02")->trigger();
-    h.Act("RGBOrder05")->trigger();
-    QVERIFY(checked("Draw03") && !checked("Draw00"));
-    QVERIFY(checked("Render07") && !checked("Render04"));
-    QVERIFY(checked("Blend02") && !checked("Blend20"));
-    QVERIFY(checked("RGBOrder05") && !checked("RGBOrder03"));
+    h.Do(a.formulas[3]);
+    h.Do(a.renderMethods[6]);
+    h.Do(a.blendMethods[1]);
+    h.Do(a.channelOrders[4]);
+    QVERIFY(a.formulas[3]->isChecked() && !a.formulas[0]->isChecked());
+    QVERIFY(a.renderMethods[6]->isChecked() && !a.renderMethods[3]->isChecked());
+    QVERIFY(a.blendMethods[1]->isChecked() && !a.blendMethods[19]->isChecked());
+    QVERIFY(a.channelOrders[4]->isChecked() && !a.channelOrders[2]->isChecked());
 
-    h.Act("New1")->trigger();
-    for (int i = 0; i < 8; ++i)
-        QCOMPARE(h.form->Action(QStringLiteral("Draw0%1").arg(i))->isChecked(), i == 0);
-    for (int i = 1; i <= 9; ++i)
-        QCOMPARE(h.form->Action(QStringLiteral("Render0%1").arg(i))->isChecked(), i == 4);
-    for (int i = 1; i <= 26; ++i)
-        QCOMPARE(h.form->Action(QStringLiteral("Blend%1").arg(i, 2, 10, QLatin1Char('0')))->isChecked(), i == 20);
-    for (int i = 1; i <= 6; ++i)
-        QCOMPARE(h.form->Action(QStringLiteral("RGBOrder0%1").arg(i))->isChecked(), i == 3);
-    QVERIFY(checked("Rotate90") && !checked("Rotate90Mirror") && !checked("Mirror"));
-    QVERIFY(checked("ZoomInOut1"));
-    QVERIFY(!checked("JuliaMode1") && !checked("JuliaMode2") && !checked("Julia"));
-    QVERIFY(!checked("InsideOut1") && !checked("InsideOut2") && !checked("RectangleMode1"));
+    h.Do(a.newPicture);
+    for (int i = 0; i < 8; ++i) QCOMPARE(a.formulas[size_t(i)]->isChecked(), i == 0);
+    for (int i = 1; i <= 9; ++i) QCOMPARE(a.renderMethods[size_t(i - 1)]->isChecked(), i == 4);
+    for (int i = 1; i <= 26; ++i) QCOMPARE(a.blendMethods[size_t(i - 1)]->isChecked(), i == 20);
+    for (int i = 1; i <= 6; ++i) QCOMPARE(a.channelOrders[size_t(i - 1)]->isChecked(), i == 3);
+    QVERIFY(a.rotate90->isChecked() && !a.rotate90Mirror->isChecked() && !a.mirror->isChecked());
+    QVERIFY(a.zoomInOutMode->isChecked());
+    QVERIFY(!a.juliaMode->isChecked() && !a.juliaIndicator->isChecked());
+    QVERIFY(!a.insideOut->isChecked() && !a.rectangleMode->isChecked());
 
     // The rotation items form one cycle.
-    h.Act("Rotate90")->trigger();
+    h.Do(a.rotate90);
     QCOMPARE(h.Ctx().RotationMode, 0);
-    QVERIFY(!checked("Rotate90") && !checked("Rotate90Mirror") && !checked("Mirror"));
-    h.Act("Rotate90")->trigger();
-    h.Act("Mirror")->trigger();
+    QVERIFY(!a.rotate90->isChecked() && !a.rotate90Mirror->isChecked() && !a.mirror->isChecked());
+    h.Do(a.rotate90);
+    h.Do(a.mirror);
     QCOMPARE(h.Ctx().RotationMode, 3);
-    QVERIFY(!checked("Rotate90") && checked("Mirror"));
+    QVERIFY(!a.rotate90->isChecked() && a.mirror->isChecked());
 
-    h.Act("InsideOut2")->trigger();
+    // The Image menu and the pop-up menu share their items.
+    h.Do(a.insideOut);
     QCOMPARE(h.Ctx().InsideOut, 1);
-    QVERIFY(checked("InsideOut1") && checked("InsideOut2"));
+    QVERIFY(a.insideOut->isChecked());
+    QVERIFY(h.form->pictureMenu()->actions().contains(a.insideOut));
 
-    h.Act("JuliaMode1")->trigger();
-    QVERIFY(checked("JuliaMode1") && checked("JuliaMode2") && checked("Julia"));
-    QVERIFY(!h.Act("Julia")->isEnabled());
+    h.Do(a.juliaMode);
+    QVERIFY(a.juliaMode->isChecked() && a.juliaIndicator->isChecked());
+    QVERIFY(!a.juliaIndicator->isEnabled());
 
     // A value out of range leaves its group unchecked.
     h.Ctx().BlendNo = 0;
-    h.form->UpdateMenuItems();
-    for (int i = 1; i <= 26; ++i)
-        QVERIFY(!h.form->Action(QStringLiteral("Blend%1").arg(i, 2, 10, QLatin1Char('0')))->isChecked());
+    h.form->updateActions();
+    for (QAction* blend : a.blendMethods) QVERIFY(!blend->isChecked());
 }
 
 void MainWindowTest::menusAndToolBarsCarryTheirCaptions() {
@@ -161,7 +156,7 @@ void MainWindowTest::menusAndToolBarsCarryTheirCaptions() {
     QCOMPARE(items(8), (QStringList{"About"}));
 
     QStringList popup;
-    for (QAction* a : h.form->PopupMenu1()->actions()) popup << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    for (QAction* a : h.form->pictureMenu()->actions()) popup << (a->isSeparator() ? QStringLiteral("-") : a->text());
     QCOMPARE(popup, (QStringList{"Zoom In (double click)", "Rectangle Mode", "-", "Zoom In/ Out Mode", "Julia Mode",
                                  "Inside Out", "-", "Clear Rectangle"}));
 
@@ -170,19 +165,21 @@ void MainWindowTest::menusAndToolBarsCarryTheirCaptions() {
         for (QAction* a : h.form->findChild<QToolBar*>(QLatin1String(name))->actions()) names << a->objectName();
         return names;
     };
-    QCOMPARE(bar("TopDock"), (QStringList{"NewBtn", "OpenBtn", "Params", "Julia", "Zoom", "ColorControlsBtn"}));
-    QCOMPARE(bar("LeftDock"), (QStringList{"AbortBtn", "ApplyBtn", "ResetBtn", "ToolbarButton971"}));
-    QCOMPARE(h.Act("Params")->toolTip(), QStringLiteral("Fractal Parameters"));
-    QCOMPARE(h.Act("Julia")->toolTip(), QStringLiteral("Julia Mode"));
-    QCOMPARE(h.Act("Julia")->text(), QStringLiteral("J"));
-    QCOMPARE(h.Act("Zoom")->toolTip(), QStringLiteral("Zoom"));
-    QCOMPARE(h.Act("ColorControlsBtn")->toolTip(), QStringLiteral("Color Controls"));
-    QCOMPARE(h.Act("AbortBtn")->toolTip(), QStringLiteral("Abort"));
-    QCOMPARE(h.Act("ApplyBtn")->toolTip(), QStringLiteral("Apply"));
-    QCOMPARE(h.Act("ResetBtn")->toolTip(), QStringLiteral("Reset Coordinates"));
-    QVERIFY(h.Act("Params")->isCheckable());
-    QCOMPARE(h.Act("New1")->shortcut(), QKeySequence(QKeySequence::New));
-    QCOMPARE(h.Act("AbortBtn")->shortcut(), QKeySequence(Qt::Key_Escape));
+    QCOMPARE(bar("commandBar"),
+             (QStringList{"newPicture", "openImage", "parameters", "juliaIndicator", "zoom", "colourControls"}));
+    QCOMPARE(bar("generationBar"), (QStringList{"abort", "apply", "resetCoordinates", "imageSize"}));
+    const app::MainWindowActions& a = h.A();
+    QCOMPARE(a.parameters->toolTip(), QStringLiteral("Fractal Parameters"));
+    QCOMPARE(a.juliaIndicator->toolTip(), QStringLiteral("Julia Mode"));
+    QCOMPARE(a.juliaIndicator->text(), QStringLiteral("J"));
+    QCOMPARE(a.zoom->toolTip(), QStringLiteral("Zoom"));
+    QCOMPARE(a.colourControls->toolTip(), QStringLiteral("Color Controls"));
+    QCOMPARE(a.abort->toolTip(), QStringLiteral("Abort"));
+    QCOMPARE(a.apply->toolTip(), QStringLiteral("Apply"));
+    QCOMPARE(a.resetCoordinates->toolTip(), QStringLiteral("Reset Coordinates"));
+    QVERIFY(a.parameters->isCheckable());
+    QCOMPARE(a.newPicture->shortcut(), QKeySequence(QKeySequence::New));
+    QCOMPARE(a.abort->shortcut(), QKeySequence(Qt::Key_Escape));
 }
 
 void MainWindowTest::abortKeepsTheRowsNotYetComputed() {
@@ -192,20 +189,20 @@ void MainWindowTest::abortKeepsTheRowsNotYetComputed() {
     bool abortWasEnabled = false;
     h.form->afterRowHook = [&](int32_t row) {
         if (row == 10) {
-            abortWasEnabled = h.Act("AbortBtn")->isEnabled();
-            h.Act("AbortBtn")->trigger();
+            abortWasEnabled = h.A().abort->isEnabled();
+            h.A().abort->trigger();
         }
     };
-    h.Act("InsideOut1")->trigger();
+    h.Do(h.A().insideOut);
     h.form->afterRowHook = nullptr;
     QVERIFY(abortWasEnabled);
     const QByteArray after = h.PictureBytes();
     QVERIFY(Rows(after, 160, 0, 11) != Rows(before, 160, 0, 11));
     QCOMPARE(Rows(after, 160, 11, 120), Rows(before, 160, 11, 120));
-    QVERIFY(!h.Act("AbortBtn")->isEnabled());
-    QCOMPARE(h.form->Core().StopFlag, -1);
+    QVERIFY(!h.A().abort->isEnabled());
+    QVERIFY(h.form->core().StopRequested);
     QCOMPARE(h.form->windowTitle(), QStringLiteral("halvane-ware"));
-    QVERIFY(!h.form->Timer2().isActive());
+    QVERIFY(!h.form->busyTimer().isActive());
 }
 
 void MainWindowTest::escapeAbortsAndTheBusyCaptionCountsRows() {
@@ -217,12 +214,12 @@ void MainWindowTest::escapeAbortsAndTheBusyCaptionCountsRows() {
     QString busyCaption;
     h.form->afterRowHook = [&](int32_t row) {
         if (row == 29) {
-            h.form->Timer2Timer();
+            QMetaObject::invokeMethod(&h.form->busyTimer(), "timeout", Qt::DirectConnection);
             busyCaption = h.form->windowTitle();
         }
         if (row == 40) QTest::keyClick(h.form.get(), Qt::Key_Escape);
     };
-    h.Act("Draw02")->trigger();
+    h.Do(h.A().formulas[2]);
     h.form->afterRowHook = nullptr;
     QCOMPARE(busyCaption, QStringLiteral("Busy... 91"));
     QCOMPARE(h.form->windowTitle(), QStringLiteral("halvane-ware"));
@@ -238,64 +235,67 @@ void MainWindowTest::aNewerCommandSupersedesTheRunningGeneration() {
     h.form->afterRowHook = [&](int32_t row) {
         if (row == 5 && !switched) {
             switched = true;
-            h.Act("Draw05")->trigger();
+            h.A().formulas[5]->trigger();
         }
     };
-    const int count = h.form->GenerationCount();
-    h.Act("ApplyBtn")->trigger();
+    const int count = h.form->generationCount();
+    h.Do(h.A().apply);
     h.form->afterRowHook = nullptr;
     QVERIFY(switched);
-    QCOMPARE(h.form->GenerationCount(), count + 2);
+    QCOMPARE(h.form->generationCount(), count + 2);
     QCOMPARE(h.Ctx().FormulaNo, 5);
-    QVERIFY(h.Act("Draw05")->isChecked());
+    QVERIFY(h.A().formulas[5]->isChecked());
     const QByteArray superseded = h.PictureBytes();
 
     // The same formula again, undisturbed, gives the same picture.
-    h.Act("ApplyBtn")->trigger();
+    h.Do(h.A().apply);
     QCOMPARE(h.PictureBytes(), superseded);
-    QVERIFY(!h.Act("AbortBtn")->isEnabled());
+    QVERIFY(!h.A().abort->isEnabled());
     QCOMPARE(h.form->windowTitle(), QStringLiteral("halvane-ware"));
 }
 
 void MainWindowTest::parametersDialogValuesTakeEffect() {
     AppHarness h;
     QVERIFY(h.StartAndWaitForFirstPicture());
-    auto* params = h.form->findChild<TForm4*>();
-    h.Act("Params")->trigger();
+    auto* params = h.form->findChild<app::ParametersDialog*>();
+    auto* maxit = h.Find<QSpinBox>("Maxit");
+    auto* epsilon = h.Find<QDoubleSpinBox>("epsilon");
+    h.Do(h.A().parameters);
     QVERIFY(params->isVisible());
-    QVERIFY(h.Act("Params")->isChecked());
+    QVERIFY(h.A().parameters->isChecked());
     QVERIFY(params->windowFlags() & Qt::WindowStaysOnTopHint);
-    QCOMPARE(params->Maxit->value(), 100);
-    QCOMPARE(params->Bailout->value(), 4);
-    QCOMPARE(params->epsilon->text(), QStringLiteral("0.0500"));
+    QCOMPARE(maxit->value(), 100);
+    QCOMPARE(h.Find<QSpinBox>("Bailout")->value(), 4);
+    QCOMPARE(epsilon->text(), QStringLiteral("0.0500"));
 
-    params->Maxit->setValue(500);
-    params->epsilon->setValue(0.123456);
-    const int count = h.form->GenerationCount();
-    h.Act("Render02")->trigger();  // any regeneration reads the open dialog
-    QCOMPARE(h.form->GenerationCount(), count + 1);
+    maxit->setValue(500);
+    epsilon->setValue(0.123456);
+    const int count = h.form->generationCount();
+    h.Do(h.A().renderMethods[1]);  // any regeneration reads the open dialog
+    QCOMPARE(h.form->generationCount(), count + 1);
     QCOMPARE(h.Ctx().Maxit, 500);
     QCOMPARE(h.Ctx().epsilon, 0.1235);
 
-    params->Bailout->setValue(16);
-    QTest::mouseClick(params->RxSpeedButton1, Qt::LeftButton);
-    QCOMPARE(h.form->GenerationCount(), count + 2);
+    h.Find<QSpinBox>("Bailout")->setValue(16);
+    QTest::mouseClick(params->findChild<QPushButton*>(QStringLiteral("applyButton")), Qt::LeftButton);
+    QVERIFY(h.WaitUntilIdle());
+    QCOMPARE(h.form->generationCount(), count + 2);
     QCOMPARE(h.Ctx().Bailout, 16);
 
     // Hidden, the dialog is no longer read; the values stay.
-    h.Act("Params")->trigger();
+    h.Do(h.A().parameters);
     QVERIFY(!params->isVisible());
-    QVERIFY(!h.Act("Params")->isChecked());
-    params->Maxit->setValue(50);
-    h.Act("ApplyBtn")->trigger();
+    QVERIFY(!h.A().parameters->isChecked());
+    maxit->setValue(50);
+    h.Do(h.A().apply);
     QCOMPARE(h.Ctx().Maxit, 500);
 
     // Closing the window releases the tool button.
-    h.Act("Params")->trigger();
-    QVERIFY(h.Act("Params")->isChecked());
-    QCOMPARE(params->Maxit->value(), 500);
+    h.Do(h.A().parameters);
+    QVERIFY(h.A().parameters->isChecked());
+    QCOMPARE(maxit->value(), 500);
     params->close();
-    QVERIFY(!h.Act("Params")->isChecked());
+    QVERIFY(!h.A().parameters->isChecked());
 }
 
 void MainWindowTest::missingPluginRefusesEveryGeneration() {
@@ -303,30 +303,31 @@ void MainWindowTest::missingPluginRefusesEveryGeneration() {
     AppHarness h({empty.path().toStdString()});
     QCOMPARE(h.messages, QStringList{QStringLiteral("Error loading DLL: vantrix01.so")});
     QCOMPARE(h.messageTitles, QStringList{QStringLiteral("ERROR")});
-    QCOMPARE(app::ModeWord(), QStringLiteral("ERROR"));
+    QCOMPARE(h.form->windowIconText(), QStringLiteral("ERROR"));
     h.form->show();
-    QTRY_VERIFY(!h.form->Timer1().isActive());
-    QCOMPARE(app::ModeWord(), QStringLiteral("ERROR"));
-    QCOMPARE(h.form->GenerationCount(), 0);
-    QVERIFY(h.form->PGImage1()->Picture() == nullptr);
+    QTRY_VERIFY(!h.form->startupTimer().isActive());
+    QCOMPARE(h.form->windowIconText(), QStringLiteral("ERROR"));
+    QCOMPARE(h.form->generationCount(), 0);
+    QVERIFY(h.form->pictureView()->picture() == nullptr);
 
-    const char* commands[] = {"New1", "NewBtn", "ApplyBtn", "Draw01", "Render03", "InsideOut1", "ResetBtn",
-                              "Open1", "LoadFromParameterFile1"};
-    for (const char* name : commands) {
+    const app::MainWindowActions& a = h.A();
+    for (QAction* command : {a.newPicture, a.apply, a.formulas[1], a.renderMethods[2], a.insideOut,
+                             a.resetCoordinates, a.openImage, a.loadParameterFile}) {
         h.messages.clear();
-        h.Act(name)->trigger();
+        command->trigger();
         QCOMPARE(h.messages.size(), 1);
-        QVERIFY2(h.messages.at(0).contains(QStringLiteral("vantrix01.so is not loaded")), name);
+        QVERIFY2(h.messages.at(0).contains(QStringLiteral("vantrix01.so is not loaded")),
+                 qPrintable(command->objectName()));
     }
     QVERIFY(h.openFilters.isEmpty());
     // Recolouring and the view's commands do not fail either.
     h.messages.clear();
-    h.Act("Blend03")->trigger();
-    h.Act("Zoom1")->trigger();
-    h.Act("ClearRectangle1")->trigger();
+    a.blendMethods[2]->trigger();
+    a.zoomIn->trigger();
+    a.clearRectangle->trigger();
     QVERIFY(h.messages.isEmpty());
-    QCOMPARE(h.form->GenerationCount(), 0);
-    QVERIFY(h.form->PGImage1()->Picture() == nullptr);
+    QCOMPARE(h.form->generationCount(), 0);
+    QVERIFY(h.form->pictureView()->picture() == nullptr);
 }
 
 void MainWindowTest::aboutBoxShowsProductAndPictureRows() {
@@ -338,7 +339,7 @@ void MainWindowTest::aboutBoxShowsProductAndPictureRows() {
         for (QLabel* label : dialog.findChildren<QLabel*>()) shown << label->text();
         return int(QDialog::Accepted);
     };
-    h.Act("About1")->trigger();
+    h.A().about->trigger();
     QCOMPARE(shown.value(0), QStringLiteral("About"));
     for (const char* text : {"Halvane-Ware", "Version 0.001, beta", "Valid Info", "Type", "SubType", "Options",
                              "Width", "Height", "Colors", "BitsPerPixel", "GraphicCount"})
@@ -349,23 +350,23 @@ void MainWindowTest::recolouringRegeneratesPicturesBeyondTheBuffers() {
     AppHarness h;
     QVERIFY(h.StartAndWaitForFirstPicture());
     h.ApplySize(320, 240);
-    int count = h.form->GenerationCount();
+    int count = h.form->generationCount();
     const QByteArray generated = h.PictureBytes();
-    h.Act("Blend07")->trigger();
-    QCOMPARE(h.form->GenerationCount(), count);
+    h.Do(h.A().blendMethods[6]);
+    QCOMPARE(h.form->generationCount(), count);
     QVERIFY(h.PictureBytes() != generated);
-    QVERIFY(h.Act("Blend07")->isChecked());
-    h.Act("RGBOrder06")->trigger();
-    QCOMPARE(h.form->GenerationCount(), count);
-    QVERIFY(h.Act("RGBOrder06")->isChecked());
+    QVERIFY(h.A().blendMethods[6]->isChecked());
+    h.Do(h.A().channelOrders[5]);
+    QCOMPARE(h.form->generationCount(), count);
+    QVERIFY(h.A().channelOrders[5]->isChecked());
 
     h.ApplySize(321, 240);
-    count = h.form->GenerationCount();
-    h.Act("Blend08")->trigger();
-    QCOMPARE(h.form->GenerationCount(), count + 1);
-    QVERIFY(h.Act("Blend08")->isChecked());
-    h.Act("RGBOrder02")->trigger();
-    QCOMPARE(h.form->GenerationCount(), count + 2);
+    count = h.form->generationCount();
+    h.Do(h.A().blendMethods[7]);
+    QCOMPARE(h.form->generationCount(), count + 1);
+    QVERIFY(h.A().blendMethods[7]->isChecked());
+    h.Do(h.A().channelOrders[1]);
+    QCOMPARE(h.form->generationCount(), count + 2);
 }
 
 void MainWindowTest::exitClosesTheWindowAndStopsTheGeneration() {
@@ -373,16 +374,13 @@ void MainWindowTest::exitClosesTheWindowAndStopsTheGeneration() {
     QVERIFY(h.StartAndWaitForFirstPicture());
     const QByteArray before = h.PictureBytes();
     h.form->afterRowHook = [&](int32_t row) {
-        if (row == 3) h.Act("Exit1")->trigger();
+        if (row == 3) h.A().exit->trigger();
     };
-    h.Act("Draw04")->trigger();
+    h.Do(h.A().formulas[4]);
     QVERIFY(!h.form->isVisible());
     QCOMPARE(Rows(h.PictureBytes(), 160, 4, 120), Rows(before, 160, 4, 120));
 }
 
-int RunMainWindowTests(int argc, char** argv) {
-    MainWindowTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+static RegisterAppTests registration("MainWindowTest", [] { return std::make_unique<MainWindowTest>(); });
 
 #include "main_window_test.moc"

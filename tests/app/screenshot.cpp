@@ -1,33 +1,33 @@
 // "test_app --screenshot FILE": shows the real windows on the display in
 // use, computes a picture, zooms into it, and saves what the screen shows.
 #include <QAction>
-#include <QDoubleSpinBox>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
-#include <QSpinBox>
 #include <QTest>
 
 #include "app_fixture.h"
-#include "colour_mixing_dialog.h"
-#include "parameters_dialog.h"
-#include "xy_size_dialog.h"
+#include "dialogs/colour_mixing_dialog.h"
+#include "dialogs/image_size_dialog.h"
+#include "dialogs/parameters_dialog.h"
 
 int TakeScreenshot(const QString& path) {
     AppHarness h;
     h.form->move(0, 0);
     if (!h.StartAndWaitForFirstPicture()) return 1;
     h.ApplySize(400, 300);
-    h.form->findChild<TXYSize*>()->hide();
+    h.form->findChild<app::ImageSizeDialog*>()->hide();
     // Twice into the valley between the main cardioid and the bulb on its left.
     QTest::mouseClick(h.Box(), Qt::LeftButton, {}, QPoint(136, 159));
+    h.WaitUntilIdle();
     QTest::mouseClick(h.Box(), Qt::LeftButton, {}, QPoint(200, 150));
-    auto* params = h.form->findChild<TForm4*>();
-    h.Act("Params")->trigger();
+    h.WaitUntilIdle();
+    auto* params = h.form->findChild<app::ParametersDialog*>();
+    h.A().parameters->trigger();
     params->move(h.form->frameGeometry().right() + 12, 0);
-    auto* colours = h.form->findChild<TForm3*>();
-    h.Act("ColorControlsBtn")->trigger();
+    auto* colours = h.form->findChild<app::ColourMixingDialog*>();
+    h.A().colourControls->trigger();
     colours->move(0, h.form->frameGeometry().bottom() + 12);
     QTest::mouseMove(h.Box(), QPoint(200, 150));
     QTest::qWait(800);

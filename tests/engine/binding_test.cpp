@@ -14,7 +14,7 @@ const std::string kFakes = HALVANE_FAKE_PLUGIN_DIR;
 TEST(Binding, FindsThePluginInTheFirstFolderAndStoresItsTotal) {
     RecordingHost host;
     TIterationContext ctx{};
-    engine::PluginBinding binding = engine::InitializeDLL(ctx, host, {HALVANE_BIN_DIR});
+    engine::PluginBinding binding = engine::BindPlugin(ctx, host, {HALVANE_BIN_DIR});
     ASSERT_TRUE(binding.Bound());
     EXPECT_EQ(ctx.FormulaNo, 2);
     EXPECT_TRUE(host.messages.empty());
@@ -25,7 +25,7 @@ TEST(Binding, MissingLibraryIsReportedOnceAndLeavesNoEntryPoint) {
     RecordingHost host;
     TIterationContext ctx{};
     engine::PluginBinding binding =
-        engine::InitializeDLL(ctx, host, {"/nonexistent-folder"}, "vantrix01-missing.so");
+        engine::BindPlugin(ctx, host, {"/nonexistent-folder"}, "vantrix01-missing.so");
     EXPECT_FALSE(binding.Bound());
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].first, "Error loading DLL: vantrix01-missing.so");
@@ -36,7 +36,7 @@ TEST(Binding, LibraryWithoutFormulaEntryCountsAsMissing) {
     RecordingHost host;
     TIterationContext ctx{};
     engine::PluginBinding binding =
-        engine::InitializeDLL(ctx, host, {kFakes + "/plugin_no_formula"}, "vantrix01.so");
+        engine::BindPlugin(ctx, host, {kFakes + "/plugin_no_formula"}, "vantrix01.so");
     // The normal search may still find nothing else under that name.
     if (binding.Bound()) GTEST_SKIP() << "a vantrix01.so is on the library path";
     ASSERT_EQ(host.messages.size(), 1u);
@@ -56,8 +56,8 @@ TEST(Binding, TotalOfZeroIsReportedAndGenerationStillWorks) {
     core.Context.ImageHeight = 6;
     imaging::Picture picture(8, 6);
     core.CurrentImage = &picture;
-    EXPECT_TRUE(core.ApplyFractal());
-    EXPECT_EQ(core.StopFlag, -1);
+    EXPECT_TRUE(core.Generate());
+    EXPECT_TRUE(core.StopRequested);
 }
 
 TEST(Binding, UnboundCoreRefusesToGenerate) {
@@ -65,7 +65,7 @@ TEST(Binding, UnboundCoreRefusesToGenerate) {
     engine::GenerationCore core(host);
     imaging::Picture picture(4, 4);
     core.CurrentImage = &picture;
-    EXPECT_FALSE(core.ApplyFractal());
+    EXPECT_FALSE(core.Generate());
 }
 
 TEST(Binding, PrivateCopiesAreSeparateInstancesAndLeaveNoFiles) {

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "colour_mapping.h"
+#include "rounding.h"
 #include "picture_settings.h"
 
 namespace {
@@ -22,7 +23,7 @@ protected:
         ctx.RenderX = x;
         ctx.RenderY = y;
         picture.SetPixel(0, 0, imaging::PackColour(1, 2, 3));
-        colour::BlendMethods(ctx, work, picture, 0, 0, report);
+        colour::BlendAndColour(ctx, work, picture, 0, 0, report);
         return picture.Pixel(0, 0);
     }
 
@@ -100,7 +101,7 @@ TEST_F(Colouring, GreyOfMethod6FollowsTheBlueControls) {
     EXPECT_EQ(imaging::RedOf(pixel), imaging::GreenOf(pixel));
     EXPECT_EQ(imaging::GreenOf(pixel), imaging::BlueOf(pixel));
     const double angle = (0.2 * 360.0 + 200.0) / 360.0 * colour::kTwoPi;
-    EXPECT_EQ(work.BluLevel, engine::RoundToInt32(std::cos(angle) * 127 + 127));
+    EXPECT_EQ(work.BluLevel, colour::RoundToInt32(std::cos(angle) * 127 + 127));
 }
 
 TEST_F(Colouring, ZeroRenderValuesGiveBlackExceptUnderMethod23) {
@@ -150,12 +151,12 @@ TEST_F(Colouring, LevelsClampAndRoundHalvesToEven) {
     work.BluLevel = -1;
     colour::ApplyColor(ctx, work, picture, 1, 1, report);
     EXPECT_EQ(picture.Pixel(1, 1), imaging::PackColour(255, 255, 0));
-    EXPECT_EQ(engine::RoundToInt32(2.5), 2);
-    EXPECT_EQ(engine::RoundToInt32(3.5), 4);
-    EXPECT_EQ(engine::RoundToInt32(-2.5), -2);
-    EXPECT_EQ(engine::RoundToInt32(std::numeric_limits<double>::quiet_NaN()), 0);
-    EXPECT_EQ(engine::RoundToInt32(1e300), std::numeric_limits<int32_t>::max());
-    EXPECT_EQ(engine::RoundToInt32(-1e300), std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(colour::RoundToInt32(2.5), 2);
+    EXPECT_EQ(colour::RoundToInt32(3.5), 4);
+    EXPECT_EQ(colour::RoundToInt32(-2.5), -2);
+    EXPECT_EQ(colour::RoundToInt32(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_EQ(colour::RoundToInt32(1e300), std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(colour::RoundToInt32(-1e300), std::numeric_limits<int32_t>::min());
 }
 
 TEST_F(Colouring, HugeAnglesGiveZeroAndHugeLevelsSaturate) {
@@ -175,7 +176,7 @@ TEST_F(Colouring, HugeAnglesGiveZeroAndHugeLevelsSaturate) {
 TEST_F(Colouring, SineSineUsesCosineForGreenAndNegatedCosineForBlue) {
     work.RedMix = work.GrnMix = work.BluMix = 0.25;
     colour::SineSine(ctx, work);
-    auto level = [](double wave) { return engine::RoundToInt32(wave * 127 + 127); };
+    auto level = [](double wave) { return colour::RoundToInt32(wave * 127 + 127); };
     EXPECT_EQ(work.RedLevel, level(std::sin((90.0 + 31.0) / 360.0 * colour::kTwoPi)));
     EXPECT_EQ(work.GrnLevel, level(std::cos((90.0 + 17.0) / 360.0 * colour::kTwoPi)));
     EXPECT_EQ(work.BluLevel, level(-std::cos((90.0 + 29.0) / 360.0 * colour::kTwoPi)));
@@ -194,10 +195,10 @@ TEST(Rounding, MatchesNearbyIntAcrossTheRange) {
         const int32_t want = expected >= 2147483647.0    ? INT32_MAX
                              : expected <= -2147483648.0 ? INT32_MIN
                                                          : static_cast<int32_t>(expected);
-        EXPECT_EQ(engine::RoundToInt32(v), want) << v;
+        EXPECT_EQ(colour::RoundToInt32(v), want) << v;
     }
-    EXPECT_EQ(engine::RoundToInt32(std::numeric_limits<double>::infinity()), INT32_MAX);
-    EXPECT_EQ(engine::RoundToInt32(-std::numeric_limits<double>::infinity()), INT32_MIN);
+    EXPECT_EQ(colour::RoundToInt32(std::numeric_limits<double>::infinity()), INT32_MAX);
+    EXPECT_EQ(colour::RoundToInt32(-std::numeric_limits<double>::infinity()), INT32_MIN);
 }
 
 }  // namespace

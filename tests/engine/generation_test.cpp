@@ -2,6 +2,7 @@
 // the row interface, and bit-identical pictures on any number of threads.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 
@@ -71,7 +72,7 @@ struct SequentialReference {
         }
         lastFormulaNo = ctx.FormulaNo;
         if (ctx.Maxit > kMaxIterationLimit) ctx.Maxit = kMaxIterationLimit;
-        engine::AdjustCoords(ctx);
+        engine::FitViewToImage(ctx);
         const engine::PixelGrid grid{ctx.XMin, ctx.YMin, (ctx.XMax - ctx.XMin) / ctx.ImageWidth,
                                      (ctx.YMax - ctx.YMin) / ctx.ImageHeight};
         imaging::Picture picture = startFrom ? *startFrom : imaging::Picture(ctx.ImageWidth, ctx.ImageHeight);
@@ -87,7 +88,7 @@ struct SequentialReference {
                 }
                 ctx.RenderX = ctx.RenderX * ctx.dFactor3;
                 ctx.RenderY = ctx.RenderY * ctx.dFactor3;
-                colour::BlendMethods(ctx, work, picture, column, row, report);
+                colour::BlendAndColour(ctx, work, picture, column, row, report);
             }
             if (afterRow) afterRow(row);
         }
@@ -121,7 +122,7 @@ public:
 
     imaging::Picture Generate(const Settings& s) {
         Prepare(s, imaging::Picture(s.width, s.height));
-        EXPECT_TRUE(core.ApplyFractal());
+        EXPECT_TRUE(core.Generate());
         return picture;
     }
 
@@ -228,7 +229,7 @@ TEST(Generation, SmallerPictureAndUnwrittenPixelsMatchASequentialRun) {
     const imaging::Picture expected = reference.Generate(s, {}, &opened);
     CoreUnderTest many(3);
     many.Prepare(s, opened);
-    many.core.ApplyFractal();
+    many.core.Generate();
     EXPECT_TRUE(many.picture == expected);
     EXPECT_EQ(many.picture.Width(), 30);
     EXPECT_EQ(many.picture.Pixel(20, 20), imaging::PackColour(9, 99, 199));
@@ -257,7 +258,7 @@ TEST(Generation, ViewAndPixelPlacement) {
     engine::ResetCoordinates(ctx);
     ctx.ImageWidth = 320;
     ctx.ImageHeight = 240;
-    engine::AdjustCoords(ctx);
+    engine::FitViewToImage(ctx);
     EXPECT_NEAR(ctx.XMin, -2.33333333333, 1e-11);
     EXPECT_NEAR(ctx.XMax, 2.33333333333, 1e-11);
     EXPECT_DOUBLE_EQ(ctx.YMin, -1.75);
@@ -362,13 +363,13 @@ TEST(Generation, AbortLetsTheRowFinishAndKeepsTheRest) {
         for (int32_t x = 0; x < 20; ++x) previous.SetPixel(x, y, imaging::PackColour(1, 1, 1));
     run.Prepare(s, previous);
     run.host.afterRow = [&] {
-        if (run.core.PixelY == 10) run.core.StopFlag = -1;
+        if (run.core.PixelY == 10) run.core.StopRequested = true;
     };
-    run.core.ApplyFractal();
+    run.core.Generate();
     EXPECT_EQ(run.picture.Pixel(5, 11), imaging::PackColour(1, 1, 1));
     EXPECT_NE(run.picture.Pixel(5, 10), imaging::PackColour(1, 1, 1));
     EXPECT_EQ(run.host.completions, 1);
-    EXPECT_EQ(run.core.StopFlag, -1);
+    EXPECT_TRUE(run.core.StopRequested);
     EXPECT_EQ(run.core.Context.JuliaFixed, run.core.Context.JuliaMode);
 }
 
@@ -377,12 +378,12 @@ TEST(Generation, ClearedParamsValidEndsWithoutCompletion) {
     Settings s;
     s.width = 8;
     s.height = 8;
-    run.host.afterRow = [&] { run.core.ParamsValid = 0; };
+    run.host.afterRow = [&] { run.core.ParamsValid = false; };
     run.Generate(s);
     EXPECT_EQ(run.core.PixelY, 0);
     EXPECT_EQ(run.host.completions, 0);
     EXPECT_EQ(run.host.ends, 1);
-    EXPECT_EQ(run.core.StopFlag, 0);
+    EXPECT_FALSE(run.core.StopRequested);
 }
 
 TEST(Generation, AGenerationStartedBetweenRowsSupersedesTheRunningOne) {
@@ -401,10 +402,10 @@ TEST(Generation, AGenerationStartedBetweenRowsSupersedesTheRunningOne) {
         if (run.core.PixelY == 3 && !started) {
             started = true;
             run.core.Context.RenderNo = 2;
-            run.core.ApplyFractal();
+            run.core.Generate();
         }
     };
-    run.core.ApplyFractal();
+    run.core.Generate();
     EXPECT_TRUE(run.picture == expected);
     EXPECT_EQ(run.host.completions, 2);
 }
@@ -441,6 +442,71 @@ TEST(Generation, WrongNumbersAreReportedOncePerPass) {
     EXPECT_EQ(run.host.messages[0].first, "Wrong blendingmethod number");
     EXPECT_EQ(run.host.messages[1].first, "Wrong coloringorder number");
     EXPECT_EQ(run.host.messages[2].first, "Wrong coloringorder number");
+}
+
+}  // namespace
+
+namespace {
+
+// Every field a pixel writes is one CopyPixelState carries: nothing else of
+// the record may change while a row is computed in the background.
+TEST(Generation, APixelWritesOnlyThePixelFieldsOfTheRecord) {
+    auto plugin = engine::LoadPrivateCopy(BuiltPluginPath());
+    ASSERT_NE(plugin, nullptr);
+    engine::OrbitBuffers orbit;
+    colour::ColourWork work;
+    colour::ColourPassReport report;
+    imaging::Picture picture(4, 4);
+    for (const Settings& s : CoverAllMethods()) {
+        TIterationContext before{};
+        engine::ApplyNewDefaults(before);
+        engine::ResetCoordinates(before);
+        Apply(s, before);
+        engine::FitViewToImage(before);
+        TIterationContext ctx = before;
+        const engine::PixelGrid grid{ctx.XMin, ctx.YMin, 0.01, 0.01};
+        engine::PlacePixel(ctx, 2, 1, grid, 0.0, 0.5);
+        engine::EvaluatePixel(ctx, orbit, plugin->FormulaEntry());
+        colour::BlendAndColour(ctx, work, picture, 2, 1, report);
+        TIterationContext expected = before;
+        engine::CopyPixelState(ctx, expected);
+        EXPECT_EQ(std::memcmp(&expected, &ctx, sizeof ctx), 0)
+            << "formula " << s.formula << " render " << s.render << " blend " << s.blend;
+    }
+}
+
+// A row computed on the worker threads uses the settings of its start;
+// what changes meanwhile acts from the next row on and is not lost.
+TEST(Generation, SettingsChangedWhileARowIsComputedActFromTheNextRow) {
+    auto referencePlugin = engine::LoadPrivateCopy(BuiltPluginPath());
+    SequentialReference reference(referencePlugin->FormulaEntry());
+    Settings s;
+    auto change = [](TIterationContext& ctx) {
+        ctx.BlendNo = 13;
+        ctx.RedStart = 100.0;
+        ctx.RenderNo = 7;
+    };
+    const imaging::Picture expected = reference.Generate(s, [&](int32_t row) {
+        if (row == 5) change(reference.ctx);
+    });
+
+    CoreUnderTest run(2);
+    run.Prepare(s, imaging::Picture(s.width, s.height));
+    ASSERT_TRUE(run.core.BeginGeneration());
+    while (run.core.RowsRemain()) {
+        std::atomic<bool> ready{false};
+        run.core.StartRow([&ready] { ready = true; });
+        EXPECT_TRUE(run.core.RowInFlight());
+        if (run.core.PixelY == 5) change(run.core.Context);
+        run.core.WaitForRow();
+        EXPECT_TRUE(ready);
+        run.core.FinishRow();
+        run.core.NextRow();
+    }
+    run.core.EndGeneration();
+    EXPECT_TRUE(run.picture == expected);
+    EXPECT_EQ(run.core.Context.BlendNo, 13);
+    EXPECT_EQ(run.core.Context.ZIm, reference.ctx.ZIm);
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ protected:
         ctx.IterCount = n;
         ctx.ZRe = zr;
         ctx.ZIm = zi;
-        engine::RenderDispatch(ctx, orbit);
+        engine::ApplyRenderMethod(ctx, orbit);
     }
     engine::OrbitBuffers orbit;
     TIterationContext ctx{};

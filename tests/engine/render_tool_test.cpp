@@ -104,7 +104,7 @@ TEST_F(RenderTool, WritesThePictureTheCoreComputes) {
     core.LastFormulaNo = 7;
     imaging::Picture expected(64, 48);
     core.CurrentImage = &expected;
-    core.ApplyFractal();
+    core.Generate();
     EXPECT_TRUE(written == expected);
 }
 

@@ -25,7 +25,7 @@ public:
 // The settings a load writes into, as the main window holds them.
 struct Settings {
     TIterationContext ctx{};
-    int32_t ParamsValid = 0;
+    bool ParamsValid = false;
     int32_t LastFormulaNo = -7;
     params::NameBuffers names;
     params::LoadTarget Target() { return {ctx, ParamsValid, LastFormulaNo, names}; }

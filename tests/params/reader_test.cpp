@@ -76,7 +76,7 @@ TEST(LoadParameters, NewFileLoadsEveryValue) {
     ASSERT_EQ(Load(s, JoinLines(kNewFileLines, "\r\n"), sink), LoadOutcome::Loaded);
     EXPECT_TRUE(sink.shown.empty());
     ExpectNewSettings(s.ctx);
-    EXPECT_EQ(s.ParamsValid, -1);
+    EXPECT_TRUE(s.ParamsValid);
     EXPECT_EQ(s.LastFormulaNo, 0);
     EXPECT_EQ(s.ctx.FormulaName, s.names.FormulaNameBuffer);
     EXPECT_EQ(s.ctx.RenderName, s.names.RenderNameBuffer);
@@ -132,7 +132,7 @@ TEST(LoadParameters, TwentyLineFileTakesTheDefaultsOfTheLaterLines) {
     EXPECT_EQ(s.ctx.Maxit, 3000);
     EXPECT_EQ(s.ctx.GrnStart, 17.0);
     ExpectLateDefaults(s.ctx);
-    EXPECT_EQ(s.ParamsValid, -1);
+    EXPECT_TRUE(s.ParamsValid);
     EXPECT_EQ(s.LastFormulaNo, 5);
 }
 
@@ -190,7 +190,7 @@ TEST(LoadParameters, MissingLineInTheMiddleReadsOnOutOfStep) {
     EXPECT_EQ(s.ctx.RotationMode, 20);  // line 21
     EXPECT_EQ(s.ctx.GrnOffset, 0.05);   // line 26
     EXPECT_EQ(s.ctx.BluOffset, 4.0);    // line 27
-    EXPECT_EQ(s.ParamsValid, -1);
+    EXPECT_TRUE(s.ParamsValid);
 }
 
 TEST(LoadParameters, NameLinesAreReadWhateverTheState) {
@@ -242,7 +242,7 @@ TEST(LoadParameters, LetterOnLine2StoresNothing) {
     EXPECT_EQ(sink.shown, std::vector<std::string>{kReadError});
     EXPECT_TRUE(SameBytes(s.ctx, before));
     EXPECT_EQ(s.LastFormulaNo, -7);
-    EXPECT_EQ(s.ParamsValid, -1);
+    EXPECT_TRUE(s.ParamsValid);
 }
 
 TEST(LoadParameters, BadLineStopsReadingAndKeepsWhatWasStored) {
@@ -291,7 +291,7 @@ TEST(LoadParameters, UnopenableFileChangesNothing) {
     TempFolder folder;
     for (const std::string& path : {folder.File("absent.vtx"), folder.Path().string()}) {
         Settings s = Untouched();
-        s.ParamsValid = 0;
+        s.ParamsValid = false;
         const TIterationContext before = s.ctx;
         RecordingSink sink;
         EXPECT_EQ(params::LoadParameters(path, s.Target(), sink), LoadOutcome::CannotOpen);
@@ -300,7 +300,7 @@ TEST(LoadParameters, UnopenableFileChangesNothing) {
             << sink.shown[0];
         EXPECT_EQ(sink.shown[0].back(), ')');
         EXPECT_TRUE(SameBytes(s.ctx, before));
-        EXPECT_EQ(s.ParamsValid, 0);
+        EXPECT_FALSE(s.ParamsValid);
         EXPECT_EQ(s.LastFormulaNo, -7);
     }
 }

@@ -8,29 +8,38 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-namespace {
-const char* const kRows[] = {"Valid Info", "Type",   "SubType", "Options",     "Width",
-                             "Height",     "Colors", "BitsPerPixel", "GraphicCount"};
-}
+namespace app {
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("AboutBox"));
-    setWindowTitle(QStringLiteral("About"));
+namespace {
+const char* const kRows[] = {QT_TRANSLATE_NOOP("app::AboutBox", "Valid Info"),
+                             QT_TRANSLATE_NOOP("app::AboutBox", "Type"),
+                             QT_TRANSLATE_NOOP("app::AboutBox", "SubType"),
+                             QT_TRANSLATE_NOOP("app::AboutBox", "Options"),
+                             QT_TRANSLATE_NOOP("app::AboutBox", "Width"),
+                             QT_TRANSLATE_NOOP("app::AboutBox", "Height"),
+                             QT_TRANSLATE_NOOP("app::AboutBox", "Colors"),
+                             QT_TRANSLATE_NOOP("app::AboutBox", "BitsPerPixel"),
+                             QT_TRANSLATE_NOOP("app::AboutBox", "GraphicCount")};
+}  // namespace
+
+AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("aboutBox"));
+    setWindowTitle(tr("About"));
     setModal(true);
 
-    auto* product = new QLabel(QStringLiteral("Halvane-Ware"), this);
-    product->setObjectName(QStringLiteral("ProductName"));
+    auto* product = new QLabel(tr("Halvane-Ware"), this);
+    product->setObjectName(QStringLiteral("productName"));
     QFont big = product->font();
     big.setPointSizeF(big.pointSizeF() * 1.6);
     big.setBold(true);
     product->setFont(big);
-    auto* version = new QLabel(QStringLiteral("Version 0.001, beta"), this);
-    version->setObjectName(QStringLiteral("Version"));
+    auto* version = new QLabel(tr("Version 0.001, beta"), this);
+    version->setObjectName(QStringLiteral("version"));
 
     auto* grid = new QGridLayout;
     int row = 0;
     for (const char* caption : kRows) {
-        auto* name = new QLabel(QLatin1String(caption), this);
+        auto* name = new QLabel(tr(caption), this);
         auto* value = new QLabel(this);
         value->setObjectName(QLatin1String(caption));
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -40,8 +49,8 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
         ++row;
     }
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("OKButton"));
+    auto* ok = new QPushButton(tr("OK"), this);
+    ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -54,7 +63,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void TAboutBox::SetInfo(const QString& fileName, const imaging::ImageInfo& info) {
+void AboutBox::setInfo(const QString& fileName, const imaging::ImageInfo& info) {
     const QString texts[] = {fileName,
                              QString::fromStdString(info.Type),
                              QString::fromStdString(info.SubType),
@@ -67,4 +76,9 @@ void TAboutBox::SetInfo(const QString& fileName, const imaging::ImageInfo& info)
     for (int i = 0; i < values_.size(); ++i) values_[i]->setText(texts[i]);
 }
 
-QLabel* TAboutBox::Value(const QString& row) const { return findChild<QLabel*>(row); }
+QString AboutBox::valueText(const QString& row) const {
+    const QLabel* label = findChild<QLabel*>(row);
+    return label != nullptr ? label->text() : QString();
+}
+
+}  // namespace app

@@ -1,0 +1,141 @@
+// New, Open, Save As and the parameter file; the image set-up that builds
+// the picture a new or opened image is computed into.
+#include <QFile>
+#include <QFileInfo>
+
+#include "dialogs/about_box.h"
+#include "dialogs/colour_mixing_dialog.h"
+#include "dialogs/image_size_dialog.h"
+#include "dialogs/parameters_dialog.h"
+#include "file_filters.h"
+#include "main_window.h"
+#include "picture_settings.h"
+
+namespace app {
+
+namespace {
+std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+constexpr int32_t kNewWidth = 160;
+constexpr int32_t kNewHeight = 120;
+}  // namespace
+
+void MainWindow::newPicture() {
+    if (refuseWithoutPlugin()) return;
+    runBetweenRows([this] {
+        needsImageSetup_ = true;
+        engine::ApplyNewDefaults(core_.Context);
+        engine::ResetCoordinates(core_.Context);
+        setUpImage(nullptr, QString(), imaging::ImageInfo{});
+    });
+}
+
+void MainWindow::openImage() {
+    needsImageSetup_ = true;
+    if (refuseWithoutPlugin()) return;
+    const QString path = openFileDialog(this, tr("Open"), QString(), ToQtFilter(kOpenImageFilter));
+    if (path.isEmpty()) return;
+    auto picture = std::make_unique<imaging::Picture>();
+    imaging::ImageInfo info;
+    const std::string error = imaging::LoadImageFile(LocalPath(path), *picture, &info);
+    if (!error.empty()) {
+        // The picture shown stays, and so does everything else.
+        needsImageSetup_ = false;
+        message(QString::fromStdString(error));
+        return;
+    }
+    currentFile_ = path;
+    updateCaption();
+    runBetweenRows([this, shared = std::shared_ptr<imaging::Picture>(std::move(picture)), path, info] {
+        setUpImage(std::make_unique<imaging::Picture>(std::move(*shared)), path, info);
+    });
+}
+
+// Builds the picture a new image (no `opened`) or an opened one is computed
+// into, makes its size the image size, and computes it.
+void MainWindow::setUpImage(std::unique_ptr<imaging::Picture> opened, const QString& path,
+                            const imaging::ImageInfo& info) {
+    if (!needsImageSetup_) return;
+    TIterationContext& c = core_.Context;
+    setActionModeByRectangleMode();
+    if (opened) {
+        imageInfo_ = info;
+        c.ImageWidth = opened->Width();
+        c.ImageHeight = opened->Height();
+        view_->setFileName(path);
+        view_->setPicture(std::move(opened));
+    } else {
+        c.ImageWidth = kNewWidth;
+        c.ImageHeight = kNewHeight;
+        c.FormulaNo = 0;
+        core_.LastFormulaNo = 0;
+        imageInfo_ = imaging::ImageInfo{};
+        view_->setFileName(QString());
+        view_->setPicture(std::make_unique<imaging::Picture>(kNewWidth, kNewHeight));
+    }
+    core_.CurrentImage = view_->picture();
+    aboutBox_->setInfo(view_->fileName(), imageInfo_);
+    needsImageSetup_ = false;
+    setPendingCommand(PendingCommand::None);
+    showSettingsInDialogs();
+    updateActions();
+    requestGeneration();
+}
+
+void MainWindow::saveAs() {
+    // The file last saved, opened or loaded, without its extension.
+    QString name = QFileInfo(currentFile_.isEmpty() ? tr(kInitialCaption) : currentFile_).fileName();
+    name.chop(4);
+    const QString path = saveFileDialog(this, tr("Save As"), name, ToQtFilter(kSaveImageFilter));
+    if (path.isEmpty()) return;
+    const imaging::Picture* picture = view_->picture();
+    if (picture == nullptr || picture->Empty()) {
+        message(tr("There is no picture to save"));
+        return;
+    }
+    const std::string error = imaging::SaveImageFile(*picture, LocalPath(path));
+    if (!error.empty()) {
+        message(QString::fromStdString(error));
+        return;
+    }
+    currentFile_ = path;
+    updateCaption();
+    const std::string written =
+        params::WriteParameterFile(params::ParameterFilePathFor(LocalPath(path)), core_.Context);
+    if (!written.empty()) message(QString::fromStdString(written));
+}
+
+void MainWindow::loadParameterFile() {
+    if (refuseWithoutPlugin()) return;
+    const QString path =
+        openFileDialog(this, tr("Load From Parameter File"), QString(), ToQtFilter(kParameterFileFilter));
+    if (path.isEmpty()) return;
+    pendingParameterFile_ = path;
+    setPendingCommand(PendingCommand::LoadParameterFile);
+    startupTimer_.start();
+}
+
+bool MainWindow::loadParameters(const QString& path) {
+    const params::LoadOutcome outcome = params::LoadParameters(
+        LocalPath(path), params::LoadTarget{core_.Context, core_.ParamsValid, core_.LastFormulaNo, names_}, *this);
+    // A file that cannot be read has been reported; nothing changed.
+    if (outcome == params::LoadOutcome::CannotOpen) return false;
+    if (outcome == params::LoadOutcome::Loaded) {
+        currentFile_ = path;
+        updateCaption();
+    }
+    showSettingsInDialogs();
+    updateActions();
+    return true;
+}
+
+// Open dialogs show settings that changed under them, before the next
+// generation reads them.
+void MainWindow::showSettingsInDialogs() {
+    const TIterationContext& c = core_.Context;
+    if (parametersDialog_->isVisible()) parametersDialog_->showSettings(c);
+    if (colourDialog_->isVisible()) colourDialog_->refreshSettings(c);
+    if (imageSizeDialog_->isVisible()) imageSizeDialog_->setImageSize(c.ImageWidth, c.ImageHeight);
+}
+
+}  // namespace app

@@ -1,0 +1,140 @@
+// Driving a generation: rows are computed on the core's worker threads and
+// taken in one after another on this thread, which never waits for them
+// and never re-enters the event loop. Between two rows the commands that
+// waited for the row's end run; a new picture then replaces the running one.
+#include <QAction>
+#include <QMetaObject>
+
+#include "dialogs/parameters_dialog.h"
+#include "main_window.h"
+
+namespace app {
+
+void MainWindow::onStartupTimer() {
+    startupTimer_.stop();
+    const PendingCommand command = pending_;
+    if (command == PendingCommand::NewPicture) {
+        newPicture();
+    } else if (command == PendingCommand::LoadParameterFile) {
+        setPendingCommand(PendingCommand::None);
+        const QString path = pendingParameterFile_;
+        runBetweenRows([this, path] {
+            if (loadParameters(path) && core_.ParamsValid) requestGeneration();
+        });
+    }
+}
+
+void MainWindow::requestGeneration() {
+    if (refuseWithoutPlugin()) return;
+    runBetweenRows([this] { startGeneration(); });
+}
+
+void MainWindow::runBetweenRows(std::function<void()> action) {
+    if (core_.RowInFlight() || atRowBoundary_) {
+        betweenRows_.push_back(std::move(action));
+        return;
+    }
+    action();
+    continueGeneration();
+}
+
+void MainWindow::startGeneration() {
+    if (core_.CurrentImage == nullptr) return;
+    // A generation in progress ends here, at a row's end, without its own
+    // completion: the new one completes for both.
+    generating_ = true;
+    ++generationCount_;
+    busyTimer_.start();
+    std::optional<engine::ParameterDialogValues> dialog;
+    if (parametersDialog_->isVisible()) dialog = parametersDialog_->values();
+    core_.BeginGeneration(dialog);
+    refreshCursor();
+    updateActions();
+}
+
+void MainWindow::continueGeneration() {
+    if (!generating_ || core_.RowInFlight() || atRowBoundary_) return;
+    if (!core_.RowsRemain()) {
+        finishGeneration();
+        return;
+    }
+    core_.StartRow([this] { QMetaObject::invokeMethod(this, &MainWindow::onRowReady, Qt::QueuedConnection); });
+}
+
+void MainWindow::onRowReady() {
+    if (!core_.RowInFlight()) return;
+    atRowBoundary_ = true;
+    core_.FinishRow();
+    const int startedBefore = generationCount_;
+    if (afterRowHook) afterRowHook(core_.PixelY);
+    while (!betweenRows_.empty()) {
+        std::function<void()> action = std::move(betweenRows_.front());
+        betweenRows_.pop_front();
+        action();
+    }
+    atRowBoundary_ = false;
+    // A new generation started here begins at its own first row.
+    if (generating_ && generationCount_ == startedBefore) {
+        if (!core_.ParamsValid) {
+            finishGeneration();
+            return;
+        }
+        core_.NextRow();
+    }
+    continueGeneration();
+}
+
+void MainWindow::finishGeneration() {
+    core_.EndGeneration();
+    generating_ = false;
+    busyTimer_.stop();
+    refreshCursor();
+    updateCaption();
+    updateActions();
+}
+
+void MainWindow::onBusyTimer() {
+    setWindowTitle(tr("Busy... %1").arg(core_.RowsLeft()));
+    PictureChanged();
+}
+
+void MainWindow::abortGeneration() { core_.StopRequested = true; }
+
+void MainWindow::recolour() {
+    runBetweenRows([this] {
+        if (core_.CurrentImage != nullptr && !core_.RecolourFromBuffers()) requestGeneration();
+        updateActions();
+    });
+}
+
+void MainWindow::refreshCursor() {
+    QWidget* box = view_->pictureBox();
+    const TIterationContext& c = core_.Context;
+    if (generating_)
+        box->setCursor(Qt::WaitCursor);
+    else if (c.JuliaMode == 1 && c.JuliaFixed == 0)
+        box->setCursor(ellipseCursor_);
+    else
+        box->unsetCursor();
+}
+
+void MainWindow::setActionModeByRectangleMode() {
+    view_->setActionMode(rectangleMode_ ? ActionMode::EditSelection : ActionMode::None);
+}
+
+void MainWindow::ShowMessage(const std::string& text, const std::string& title) {
+    message(QString::fromStdString(text), QString::fromStdString(title));
+}
+
+void MainWindow::SetAbortEnabled(bool) { updateActions(); }
+
+void MainWindow::PictureChanged() { view_->pictureChanged(); }
+
+void MainWindow::GenerationCompleted() {
+    busyTimer_.stop();
+    updateCaption();
+}
+
+void MainWindow::GenerationEnded() { setActionModeByRectangleMode(); }
+
+}  // namespace app

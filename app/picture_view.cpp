@@ -1,0 +1,215 @@
+#include "picture_view.h"
+
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWidget>
+#include <algorithm>
+#include <array>
+
+namespace app {
+
+namespace {
+constexpr int kHandleSize = 7;
+constexpr int kHandleReach = 4;
+
+// The eight handles of a rectangle: corners and side midpoints, clockwise
+// from the top-left corner.
+std::array<QPoint, 8> HandlePoints(const QRect& r) {
+    const int l = r.x();
+    const int t = r.y();
+    const int rr = r.x() + r.width();
+    const int b = r.y() + r.height();
+    const int cx = l + r.width() / 2;
+    const int cy = t + r.height() / 2;
+    return {QPoint(l, t), QPoint(cx, t), QPoint(rr, t), QPoint(rr, cy),
+            QPoint(rr, b), QPoint(cx, b), QPoint(l, b), QPoint(l, cy)};
+}
+
+MouseState StateOf(const QMouseEvent* event, bool doubleClick = false) {
+    return MouseState{event->buttons(), event->modifiers(), doubleClick};
+}
+}  // namespace
+
+// The widget that draws the picture at its natural size.
+class PictureBox : public QWidget {
+public:
+    explicit PictureBox(PictureView* owner) : owner_(owner) {
+        setObjectName(QStringLiteral("pictureBox"));
+        setMouseTracking(true);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setContextMenuPolicy(Qt::CustomContextMenu);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        owner_->paint(painter);
+    }
+    void mousePressEvent(QMouseEvent* event) override { owner_->press(event, false); }
+    void mouseDoubleClickEvent(QMouseEvent* event) override { owner_->press(event, true); }
+    void mouseMoveEvent(QMouseEvent* event) override { owner_->moveTo(event); }
+    void mouseReleaseEvent(QMouseEvent* event) override { owner_->release(event); }
+
+private:
+    PictureView* owner_;
+};
+
+PictureView::PictureView(QWidget* parent) : QScrollArea(parent), box_(new PictureBox(this)) {
+    setObjectName(QStringLiteral("pictureView"));
+    setWidgetResizable(false);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setBackgroundRole(QPalette::Dark);
+    box_->resize(0, 0);
+    setWidget(box_);
+}
+
+PictureView::~PictureView() = default;
+
+QWidget* PictureView::pictureBox() const { return box_; }
+
+void PictureView::setPicture(std::unique_ptr<imaging::Picture> picture) {
+    const QSize before = box_->size();
+    picture_ = std::move(picture);
+    const QSize after = picture_ ? QSize(picture_->Width(), picture_->Height()) : QSize(0, 0);
+    box_->resize(after);
+    box_->update();
+    if (after != before) emit pictureResized(after.width(), after.height());
+}
+
+void PictureView::pictureChanged() { box_->update(); }
+
+QPoint PictureView::toPicture(QPoint at) const {
+    const int boxWidth = box_->width();
+    const int boxHeight = box_->height();
+    const int width = picture_ ? picture_->Width() : 0;
+    const int height = picture_ ? picture_->Height() : 0;
+    const int x = boxWidth == 0 ? 0 : static_cast<int>(int64_t{at.x()} * width / boxWidth);
+    const int y = boxHeight == 0 ? 0 : static_cast<int>(int64_t{at.y()} * height / boxHeight);
+    return QPoint(x, y);
+}
+
+void PictureView::setHasSelection(bool on) {
+    if (hasSelection_ == on) return;
+    hasSelection_ = on;
+    if (!on) drag_ = Drag::None;
+    box_->update();
+    emit selectionChanged();
+}
+
+void PictureView::removeSelection() { setHasSelection(false); }
+
+void PictureView::setSelectionRect(const engine::PixelRect& rect) {
+    selection_ = rect;
+    box_->update();
+}
+
+QRect PictureView::selectionQRect() const {
+    return QRect(selection_.left, selection_.top, selection_.width, selection_.height);
+}
+
+void PictureView::setActionMode(ActionMode mode) {
+    actionMode_ = mode;
+    if (mode != ActionMode::EditSelection) drag_ = Drag::None;
+}
+
+void PictureView::paint(QPainter& painter) {
+    if (!picture_ || picture_->Empty()) return;
+    const QImage image(picture_->Bytes().data(), picture_->Width(), picture_->Height(), 3 * picture_->Width(),
+                       QImage::Format_RGB888);
+    painter.drawImage(0, 0, image);
+    if (!hasSelection_) return;
+    const QRect r = selectionQRect();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::black, 1, Qt::SolidLine));
+    painter.drawRect(r);
+    painter.setPen(QPen(Qt::white, 1, Qt::DashLine));
+    painter.drawRect(r);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(Qt::white);
+    for (const QPoint& p : HandlePoints(r))
+        painter.drawRect(p.x() - kHandleSize / 2, p.y() - kHandleSize / 2, kHandleSize - 1, kHandleSize - 1);
+}
+
+int PictureView::handleAt(QPoint at) const {
+    const auto points = HandlePoints(selectionQRect());
+    for (int i = 0; i < 8; ++i) {
+        const QPoint d = at - points[static_cast<size_t>(i)];
+        if (std::abs(d.x()) <= kHandleReach && std::abs(d.y()) <= kHandleReach) return i;
+    }
+    return -1;
+}
+
+void PictureView::press(QMouseEvent* event, bool doubleClick) {
+    const QPoint at = event->position().toPoint();
+    // The window's handler runs first: it may change the action mode.
+    emit pressed(at, StateOf(event, doubleClick));
+    drag_ = Drag::None;
+    if (event->button() != Qt::LeftButton || doubleClick || actionMode_ != ActionMode::EditSelection || !picture_)
+        return;
+    dragStart_ = at;
+    dragRect_ = selectionQRect();
+    handle_ = hasSelection_ ? handleAt(at) : -1;
+    if (handle_ >= 0) {
+        drag_ = Drag::Resize;
+    } else if (hasSelection_ && dragRect_.normalized().contains(at)) {
+        drag_ = Drag::Move;
+    } else {
+        drag_ = Drag::Create;
+        setHasSelection(false);
+    }
+}
+
+void PictureView::trackDrag(QPoint at) {
+    switch (drag_) {
+    case Drag::None:
+        return;
+    case Drag::Create: {
+        selection_.left = std::min(dragStart_.x(), at.x());
+        selection_.top = std::min(dragStart_.y(), at.y());
+        selection_.width = std::abs(at.x() - dragStart_.x());
+        selection_.height = std::abs(at.y() - dragStart_.y());
+        setHasSelection(selection_.width > 0 || selection_.height > 0);
+        break;
+    }
+    case Drag::Move: {
+        const QPoint d = at - dragStart_;
+        selection_.left = dragRect_.x() + d.x();
+        selection_.top = dragRect_.y() + d.y();
+        break;
+    }
+    case Drag::Resize: {
+        int l = dragRect_.x();
+        int t = dragRect_.y();
+        int r = l + dragRect_.width();
+        int b = t + dragRect_.height();
+        const QPoint d = at - dragStart_;
+        // Handles 0..7 clockwise from the top-left corner.
+        if (handle_ == 0 || handle_ == 6 || handle_ == 7) l += d.x();
+        if (handle_ == 2 || handle_ == 3 || handle_ == 4) r += d.x();
+        if (handle_ == 0 || handle_ == 1 || handle_ == 2) t += d.y();
+        if (handle_ == 4 || handle_ == 5 || handle_ == 6) b += d.y();
+        selection_ = engine::PixelRect{std::min(l, r), std::min(t, b), std::abs(r - l), std::abs(b - t)};
+        break;
+    }
+    }
+    box_->update();
+}
+
+void PictureView::moveTo(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (event->buttons() & Qt::LeftButton) trackDrag(at);
+    emit moved(at, StateOf(event));
+}
+
+void PictureView::release(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && drag_ != Drag::None) {
+        trackDrag(at);
+        if (drag_ == Drag::Create && selection_.width == 0 && selection_.height == 0) setHasSelection(false);
+        drag_ = Drag::None;
+    }
+    emit released(at, StateOf(event));
+}
+
+}  // namespace app

@@ -1,0 +1,75 @@
+// The arithmetic of moving about the plane with the mouse: the rectangle a
+// click or a selection picks, how it maps onto the plane, the magnification
+// it gives, and the plane point a pixel shows. No widgets here.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "iteration_context.h"
+
+namespace engine {
+
+// A rectangle of picture pixels; it may reach beyond the picture.
+struct PixelRect {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    bool operator==(const PixelRect&) const = default;
+};
+
+// A rectangle of the plane; yMin belongs to the picture's top row.
+struct PlaneRect {
+    double xMin = 0.0;
+    double xMax = 0.0;
+    double yMin = 0.0;
+    double yMax = 0.0;
+};
+
+struct PlanePoint {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// Reshapes a rectangle of `width` by `height` pixels centred on (cx, cy) to
+// the proportions of an image of imageWidth by imageHeight, keeping its
+// centre and the mean of its sides.
+PixelRect ReshapeToImage(int32_t width, int32_t height, double cx, double cy, int32_t imageWidth,
+                         int32_t imageHeight);
+
+// What a click at (x, y) picks: a rectangle half the image's size (zoom in)
+// or twice it (zoom out), centred on the click.
+PixelRect ClickRectangle(double x, double y, int32_t imageWidth, int32_t imageHeight, bool zoomIn);
+
+// What a drawn selection picks: the selection reshaped about its centre.
+PixelRect SelectionRectangle(const PixelRect& selection, int32_t imageWidth, int32_t imageHeight);
+
+// The part of `view` that `rect` covers on a picture of imageWidth by
+// imageHeight pixels showing it; fractions beyond 0..1 reach outside it.
+PlaneRect MapToPlane(const PixelRect& rect, const PlaneRect& view, int32_t imageWidth, int32_t imageHeight);
+
+// The magnification that zooming into `rect` gives, 2 over its mean
+// half-side; none when that half-side is 0 (there is nothing to zoom into).
+std::optional<double> PickMagnification(const PlaneRect& rect);
+
+// The view rectangle of the record (XMin..YMax).
+PlaneRect ViewOf(const TIterationContext& ctx);
+
+// Stores a pick as the rectangle not yet zoomed into (SelXMin..SelYMax,
+// its centre, the view's centre as the previous one, the magnification).
+void RecordPick(TIterationContext& ctx, const PlaneRect& picked, double magnification);
+
+// Makes the picked rectangle the view: its edges, its centre and the
+// magnification the pick gave.
+void ZoomIntoPick(TIterationContext& ctx);
+
+// The point of the plane at pixel (px, py) of a picture whose pixel (0, 0)
+// lies at `origin`, `step` apart: where the generation places that pixel.
+PlanePoint PixelToPlane(int32_t px, int32_t py, PlanePoint origin, PlanePoint step);
+
+// The point that pixel shows in the picture: the placed point turned or
+// mirrored by the rotation mode, as the pixel is computed.
+PlanePoint PointShown(PlanePoint placed, int32_t rotationMode);
+
+}  // namespace engine
