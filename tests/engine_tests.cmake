@@ -18,6 +18,7 @@ add_executable(test_engine
   engine/colour_test.cpp
   engine/generation_test.cpp
   engine/render_tool_test.cpp
+  engine/exactness_test.cpp
 )
 target_link_libraries(test_engine PRIVATE halvane_engine GTest::gtest_main)
 target_compile_definitions(test_engine PRIVATE
