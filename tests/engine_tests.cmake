@@ -19,6 +19,7 @@ add_executable(test_engine
   engine/generation_test.cpp
   engine/navigation_test.cpp
   engine/render_tool_test.cpp
+  engine/exactness_test.cpp
 )
 target_link_libraries(test_engine PRIVATE halvane_engine GTest::gtest_main)
 target_compile_definitions(test_engine PRIVATE
@@ -34,3 +35,13 @@ if(HALVANE_CLANGXX)
            COMMAND ${HALVANE_CLANGXX} --target=i686-linux-gnu -ffreestanding -fsyntax-only -std=c++20
                    -I${PROJECT_SOURCE_DIR}/plugin -x c++ ${PROJECT_SOURCE_DIR}/plugin/iteration_context.h)
 endif()
+
+# Pictures computed by an independent implementation, in the shared folder
+# beside the source tree; the test fails when that folder is missing.
+add_executable(test_golden engine/golden_test.cpp)
+target_link_libraries(test_golden PRIVATE halvane_engine halvane_params GTest::gtest_main)
+target_compile_definitions(test_golden PRIVATE
+  HALVANE_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
+  HALVANE_GOLDEN_DIR="${PROJECT_SOURCE_DIR}/../shared/golden")
+add_dependencies(test_golden vantrix01)
+gtest_discover_tests(test_golden DISCOVERY_MODE PRE_TEST)
