@@ -14,6 +14,7 @@
 
 #include "colour_mapping.h"
 #include "picture_settings.h"
+#include "rounding.h"
 #include "plugin_fixture.h"
 
 namespace {
@@ -92,7 +93,7 @@ protected:
         std::copy(kY, kY + kCount + 1, orbit.Y.begin());
         ctx.RenderNo = method;
         ctx.IterCount = kCount;
-        engine::RenderDispatch(ctx, orbit);
+        engine::ApplyRenderMethod(ctx, orbit);
     }
 
     engine::OrbitBuffers orbit;
@@ -143,7 +144,7 @@ protected:
     enum class Wave { SineCosine, SineSine, Triangle };
 
     static int32_t Level(double wave, double saturate, double offset) {
-        return std::clamp(engine::RoundToInt32(wave * saturate + offset), 0, 255);
+        return std::clamp(colour::RoundToInt32(wave * saturate + offset), 0, 255);
     }
     static double Angle(double mix, double factor, double step, double start) {
         return 1.0 / 360.0 * (mix * factor * step + start) * colour::kTwoPi;
@@ -261,7 +262,7 @@ protected:
         ctx.BlendNo = method;
         ctx.RenderX = x;
         ctx.RenderY = y;
-        colour::BlendMethods(ctx, work, picture, 0, 0, report);
+        colour::BlendAndColour(ctx, work, picture, 0, 0, report);
         return {work.RedLevel, work.GrnLevel, work.BluLevel};
     }
 

@@ -79,7 +79,7 @@ std::string Compute(const std::string& params, int32_t width, int32_t height, im
     core.LastFormulaNo = ctx.FormulaNo;
     picture = imaging::Picture(width, height);
     core.CurrentImage = &picture;
-    if (!core.ApplyFractal()) return "the generation did not run";
+    if (!core.Generate()) return "the generation did not run";
     return {};
 }
 
