@@ -208,10 +208,12 @@ void GenerationCore::PrepareRow() {
     job.entryZero = orbitEntryZeroIsOne_ ? 1.0 : 0.0;
     job.fillBuffers = RenderBuffers::Fits(main.ImageWidth, main.ImageHeight);
     const imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
-    const int32_t columnsInPicture = job.row < picture.Height() ? std::min(job.width, picture.Width()) : 0;
+    const int32_t pictureRow = job.row - FirstPictureRow;
+    const bool rowInPicture = pictureRow >= 0 && pictureRow < picture.Height();
+    const int32_t columnsInPicture = rowInPicture ? std::min(job.width, picture.Width()) : 0;
     job.before.clear();
     if (columnsInPicture > 0) {
-        const uint8_t* from = picture.Row(job.row);
+        const uint8_t* from = picture.Row(pictureRow);
         job.before.assign(from, from + static_cast<size_t>(columnsInPicture) * 3);
     }
     job.lastPixel = main;
@@ -274,7 +276,9 @@ void GenerationCore::FinishRow() {
     const size_t threads = workers_.size();
     const int32_t stride = static_cast<int32_t>(threads) * kColumnsPerBlock;
     imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
-    const int32_t columnsInPicture = job.row < picture.Height() ? std::min(job.width, picture.Width()) : 0;
+    const int32_t pictureRow = job.row - FirstPictureRow;
+    const bool rowInPicture = pictureRow >= 0 && pictureRow < picture.Height();
+    const int32_t columnsInPicture = rowInPicture ? std::min(job.width, picture.Width()) : 0;
     for (size_t i = 0; i < threads; ++i) {
         const Worker& worker = *workers_[i];
         for (int32_t first = static_cast<int32_t>(i) * kColumnsPerBlock; first < job.width; first += stride) {
@@ -282,7 +286,7 @@ void GenerationCore::FinishRow() {
             if (first < columnsInPicture) {
                 const int32_t count = std::min(columnsInPicture, end) - first;
                 std::copy_n(worker.rowPixels.Row(0) + static_cast<size_t>(first) * 3,
-                            static_cast<size_t>(count) * 3, picture.Row(job.row) + static_cast<size_t>(first) * 3);
+                            static_cast<size_t>(count) * 3, picture.Row(pictureRow) + static_cast<size_t>(first) * 3);
             }
             if (job.fillBuffers) {
                 for (int32_t column = first; column < end; ++column) {

@@ -94,6 +94,9 @@ public:
     // between rows (a zoom preview), never while a row is being computed;
     // the next row goes to the new one.
     imaging::Picture* CurrentImage = nullptr;
+    // The image row that CurrentImage's top row holds: a picture may hold a
+    // band of the image (a large image computed a few rows at a time).
+    int32_t FirstPictureRow = 0;
 
     int32_t LastFormulaNo = 0;
     bool StopRequested = true;  // cleared while a generation may go on
