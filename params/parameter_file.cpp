@@ -13,6 +13,7 @@
 #include <cstring>
 #include <locale>
 #include <stdexcept>
+#include <vector>
 
 namespace params {
 
@@ -229,11 +230,12 @@ public:
                     ctx.RenderName = t_.names.RenderNameBuffer;
                     break;
                 case LineKind::ValueLiteral:
-                    ReadValueLine();
+                    ReadValueLine(n);
                     break;
                 case LineKind::Integer:
                 case LineKind::Real:
                     if (!LoadField(n, spec)) {
+                        ReportMissingLines();
                         messages_.ShowMessage(kReadError);
                         return LoadOutcome::ReadError;
                     }
@@ -248,34 +250,50 @@ public:
                 ctx.CIm = ctx.JuliaY;
             }
         }
+        ReportMissingLines();
         t_.LastFormulaNo = ctx.FormulaNo;
         return LoadOutcome::Loaded;
     }
 
 private:
-    // Reads the next value line while the lines so far were present; an
-    // empty line is reported and clears ParamsValid. True when `line_` holds
-    // a value to convert.
-    bool ReadValueLine() {
-        if (!t_.ParamsValid) return false;
+    // Reads the next value line. An empty or missing line still counts as
+    // its field's line, so that the lines after it stay in step. True when
+    // `line_` holds a value to convert.
+    bool ReadValueLine(int n) {
         line_ = Trim(lines_.Next());
         if (!line_.empty()) return true;
-        messages_.ShowMessage(kMissingPrefix + path_ + kMissingSuffix);
-        t_.ParamsValid = false;
+        missing_.push_back(n);
         return false;
     }
 
-    // False when the line does not convert.
+    // One message for the whole file, naming the lines that were missing.
+    void ReportMissingLines() {
+        if (missing_.empty()) return;
+        std::string lines;
+        for (size_t i = 0; i < missing_.size();) {
+            size_t last = i;
+            while (last + 1 < missing_.size() && missing_[last + 1] == missing_[last] + 1) ++last;
+            if (!lines.empty()) lines += ", ";
+            lines += std::to_string(missing_[i]);
+            if (last > i) lines += "-" + std::to_string(missing_[last]);
+            i = last + 1;
+        }
+        const char* noun = missing_.size() == 1 ? " (line " : " (lines ";
+        messages_.ShowMessage(kMissingPrefix + path_ + kMissingSuffix + noun + lines + ")");
+        missing_.clear();
+    }
+
+    // False when the line does not convert. A missing line keeps the
+    // field's value, or from line 21 on sets the reader's default.
     bool LoadField(int n, const LineSpec& spec) {
         TIterationContext& ctx = t_.ctx;
-        if (!ReadValueLine()) {
+        if (!ReadValueLine(n)) {
             if (n >= kFirstDefaultedLine) {
                 if (spec.kind == LineKind::Integer) {
                     ctx.*spec.intField = static_cast<int32_t>(spec.defaultValue);
                 } else {
                     ctx.*spec.realField = spec.defaultValue;
                 }
-                t_.ParamsValid = true;
             }
             return true;
         }
@@ -296,6 +314,7 @@ private:
     LoadTarget t_;
     engine::MessageSink& messages_;
     std::string_view line_;
+    std::vector<int> missing_;
 };
 
 bool WriteAll(int fd, std::string_view data) {

@@ -35,6 +35,9 @@ enum class LoadOutcome {
 // Reads the file at `path` into the settings, with every message of the
 // format ("Missing variable in parameter file: ...", "blending .gt. 26,
 // setting 1", "Error reading parameter file") shown through `messages`.
+// An empty or missing value line keeps its field's value (lines 2 to 20)
+// or takes the reader's default (lines 21 to 39), and the lines after it
+// are read in step; one message for the whole file names the lines.
 // `decimalMark` 0 means the user's locale decides; either mark is accepted
 // in the file whatever it says. A file that cannot be opened or read gives
 // "Cannot open parameter file: <path> (<reason>)" and changes nothing, not
