@@ -19,6 +19,7 @@
 #include "dialogs/parameters_dialog.h"
 #include "file_filters.h"
 #include "icons.h"
+#include "window_placement.h"
 
 namespace app {
 
@@ -54,10 +55,16 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     createMenus();
     createToolBars();
 
+    // Wide enough for the longest values, so that neither is ever cut off.
     magnificationLabel_ = new QLabel(this);
     magnificationLabel_->setObjectName(QStringLiteral("magnificationLabel"));
+    magnificationLabel_->setMinimumWidth(
+        fontMetrics().horizontalAdvance(tr("magnification=%1").arg(QStringLiteral("000000.00"))) + 8);
     planePointLabel_ = new QLabel(this);
     planePointLabel_->setObjectName(QStringLiteral("planePointLabel"));
+    planePointLabel_->setMinimumWidth(
+        fontMetrics().horizontalAdvance(tr("x=%1  y=%2").arg(QStringLiteral("-0.00000000000e-100"),
+                                                             QStringLiteral("-0.00000000000e-100"))) + 8);
     statusBar()->addWidget(magnificationLabel_);
     statusBar()->addWidget(planePointLabel_, 1);
 
@@ -136,6 +143,33 @@ void MainWindow::setPendingCommand(PendingCommand command) {
         setWindowIconText(tr(kIdleTitle));
 }
 
+void MainWindow::showToolWindow(QDialog* dialog) {
+    const bool firstTime = !placedToolWindows_.contains(dialog);
+    placeToolWindow(dialog, firstTime);
+    if (firstTime) placedToolWindows_ << dialog;
+    dialog->show();
+}
+
+// A tool window goes beside this one the first time, and again whenever it
+// would cover this window or another tool window; else it stays where the
+// user put it.
+void MainWindow::placeToolWindow(QDialog* dialog, bool firstTime) {
+    QList<QRect> open;
+    for (QDialog* other : {static_cast<QDialog*>(parametersDialog_), static_cast<QDialog*>(colourDialog_),
+                           static_cast<QDialog*>(imageSizeDialog_)})
+        if (other != dialog && other->isVisible()) open << other->frameGeometry();
+    const QRect here = dialog->frameGeometry();
+    const bool covers = here.intersects(frameGeometry()) ||
+                        std::any_of(open.begin(), open.end(), [&here](const QRect& r) { return r.intersects(here); });
+    if (!firstTime && !covers) return;
+    // The window system's frame is not known before the first showing:
+    // take this window's as the measure.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QRect screen = this->screen() != nullptr ? this->screen()->availableGeometry() : QRect(0, 0, 1024, 768);
+    dialog->adjustSize();
+    dialog->move(FreeSpotFor(dialog->size() + frame, frameGeometry(), open, screen));
+}
+
 void MainWindow::onPictureResized(int width, int height) {
     if (isMaximized() || isMinimized()) return;
     const int frame = 2 * view_->frameWidth();
@@ -153,6 +187,8 @@ void MainWindow::onPictureResized(int width, int height) {
         wanted = wanted.boundedTo(room);
     }
     resize(wanted);
+    for (QDialog* dialog : placedToolWindows_)
+        if (dialog->isVisible()) placeToolWindow(dialog, false);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -175,6 +175,9 @@ private:
     void onPictureResized(int width, int height);
     void updateCaption();
     void setPendingCommand(PendingCommand command);
+    // Shows a tool window; the first time beside this one, clear of the others.
+    void showToolWindow(QDialog* dialog);
+    void placeToolWindow(QDialog* dialog, bool firstTime);
 
     // main_window_actions.cpp
     void createMenus();
@@ -255,6 +258,8 @@ private:
     bool generating_ = false;
     int generationCount_ = 0;
     bool atRowBoundary_ = false;
+    QPoint lastMousePixel_;
+    QList<QDialog*> placedToolWindows_;
     std::deque<std::function<void()>> betweenRows_;
 };
 

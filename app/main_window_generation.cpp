@@ -48,6 +48,9 @@ void MainWindow::startGeneration() {
     std::optional<engine::ParameterDialogValues> dialog;
     if (parametersDialog_->isVisible()) dialog = parametersDialog_->values();
     core_.BeginGeneration(dialog);
+    // The view may have changed: what the status bar says follows it.
+    showMagnification();
+    if (view_->pictureBox()->underMouse()) showPlanePoint(lastMousePixel_);
     refreshCursor();
     updateActions();
 }

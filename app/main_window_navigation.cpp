@@ -83,7 +83,8 @@ void MainWindow::showPlanePoint(QPoint pixel) {
 void MainWindow::onPictureMove(QPoint position, MouseState state) {
     lastMouse_ = state;
     if (core_.Context.ImageWidth == 0) return;
-    showPlanePoint(view_->toPicture(position));
+    lastMousePixel_ = view_->toPicture(position);
+    showPlanePoint(lastMousePixel_);
     showMagnification();
 }
 

@@ -51,7 +51,7 @@ void MainWindow::toggleParametersDialog() {
         parametersDialog_->hide();
     } else {
         parametersDialog_->showSettings(core_.Context);
-        parametersDialog_->show();
+        showToolWindow(parametersDialog_);
     }
     updateActions();
 }
@@ -61,7 +61,7 @@ void MainWindow::toggleColourControls() {
         colourDialog_->hide();
     } else {
         colourDialog_->showSettings(core_.Context);
-        colourDialog_->show();
+        showToolWindow(colourDialog_);
         colourDialog_->startApplyTimer();
     }
     updateActions();
@@ -78,7 +78,7 @@ void MainWindow::toggleImageSizeDialog() {
         return;
     }
     imageSizeDialog_->setImageSize(core_.Context.ImageWidth, core_.Context.ImageHeight);
-    imageSizeDialog_->show();
+    showToolWindow(imageSizeDialog_);
 }
 
 void MainWindow::applyImageSize() {

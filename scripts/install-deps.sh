@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev libgl-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev
   libgtest-dev libgmock-dev
-  locales fonts-dejavu-core xvfb xauth
+  locales fonts-dejavu-core xvfb xauth x11-utils
 )
 
 as_root() {

@@ -9,6 +9,7 @@ add_executable(test_app
   app/navigation_test.cpp
   app/dialogs_test.cpp
   app/files_test.cpp
+  app/desktop_test.cpp
   app/screenshot.cpp
 )
 target_include_directories(test_app PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/app)
@@ -16,7 +17,9 @@ target_link_libraries(test_app PRIVATE halvane_app Qt6::Test)
 add_dependencies(test_app vantrix01)
 
 # Like gtest_discover_tests: the functions are listed by the built program
-# when CTest starts, so that the list never falls out of step.
+# when CTest starts, so that the list never falls out of step. DesktopTest
+# runs on a real X server: a virtual one started for it.
+find_program(HALVANE_XVFB_RUN xvfb-run)
 set(app_tests_script ${CMAKE_CURRENT_BINARY_DIR}/test_app_tests.cmake)
 file(GENERATE OUTPUT ${app_tests_script} CONTENT "
 execute_process(COMMAND \"$<TARGET_FILE:test_app>\" --list
@@ -28,8 +31,14 @@ else()
   foreach(function IN LISTS functions)
     if(function)
       string(REPLACE \".\" \";\" parts \"\${function}\")
-      add_test(\"app.\${function}\" \"$<TARGET_FILE:test_app>\" \${parts})
-      set_tests_properties(\"app.\${function}\" PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 300)
+      if(function MATCHES \"^DesktopTest[.]\")
+        add_test(\"app.\${function}\" \"${HALVANE_XVFB_RUN}\" -a -s \"-screen 0 1024x768x24\"
+                 \"$<TARGET_FILE:test_app>\" \${parts})
+        set_tests_properties(\"app.\${function}\" PROPERTIES ENVIRONMENT \"QT_QPA_PLATFORM=xcb;XDG_CURRENT_DESKTOP=\" TIMEOUT 300)
+      else()
+        add_test(\"app.\${function}\" \"$<TARGET_FILE:test_app>\" \${parts})
+        set_tests_properties(\"app.\${function}\" PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 300)
+      endif()
     endif()
   endforeach()
 endif()

@@ -119,7 +119,6 @@ ColourMixingDialog::ColourMixingDialog(QWidget* parent) : QDialog(parent, Qt::To
 
     applyTimer_.setInterval(1);
     connect(&applyTimer_, &QTimer::timeout, this, &ColourMixingDialog::tick);
-    move(17, 375);
 }
 
 void ColourMixingDialog::SetBar(QSlider* bar, double value) {

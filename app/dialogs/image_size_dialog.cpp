@@ -5,6 +5,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+
+#include "flat_button.h"
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -43,9 +45,8 @@ ImageSizeDialog::ImageSizeDialog(QWidget* parent) : QDialog(parent, Qt::Tool | Q
 
     width_ = SizeSpin(this, "width");
     height_ = SizeSpin(this, "height");
-    apply_ = new QPushButton(tr("Apply"), this);
+    apply_ = new FlatButton(tr("Apply"), this);
     apply_->setObjectName(QStringLiteral("applyButton"));
-    apply_->setFlat(true);
     apply_->setDefault(true);
     connect(apply_, &QPushButton::clicked, this, &ImageSizeDialog::applyClicked);
 

@@ -3,6 +3,8 @@
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QPushButton>
+
+#include "flat_button.h"
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <limits>
@@ -44,9 +46,8 @@ ParametersDialog::ParametersDialog(QWidget* parent) : QDialog(parent, Qt::Tool |
     juliaX_ = RealSpin(this, "JuliaX", 9, 0.1);
     juliaY_ = RealSpin(this, "JuliaY", 9, 0.1);
 
-    apply_ = new QPushButton(tr("Apply"), this);
+    apply_ = new FlatButton(tr("Apply"), this);
     apply_->setObjectName(QStringLiteral("applyButton"));
-    apply_->setFlat(true);
     apply_->setCursor(Qt::PointingHandCursor);
     apply_->setDefault(true);
     connect(apply_, &QPushButton::clicked, this, &ParametersDialog::applyClicked);
@@ -66,7 +67,6 @@ ParametersDialog::ParametersDialog(QWidget* parent) : QDialog(parent, Qt::Tool |
     setTabOrder(epsilon_, juliaX_);
     setTabOrder(juliaX_, juliaY_);
     setTabOrder(juliaY_, apply_);
-    move(36, 394);
 }
 
 void ParametersDialog::showSettings(const TIterationContext& ctx) {

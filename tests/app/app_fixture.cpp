@@ -7,13 +7,15 @@
 
 #include "dialogs/image_size_dialog.h"
 
-AppHarness::AppHarness(std::vector<std::string> pluginFolders) {
+AppHarness::AppHarness(std::vector<std::string> pluginFolders, bool recordMessages) {
     app::MainWindowSetup setup;
     setup.pluginFolders = std::move(pluginFolders);
-    setup.showMessage = [this](const QString& text, const QString& title) {
-        messages << text;
-        messageTitles << title;
-    };
+    if (recordMessages) {
+        setup.showMessage = [this](const QString& text, const QString& title) {
+            messages << text;
+            messageTitles << title;
+        };
+    }
     form = std::make_unique<app::MainWindow>(std::move(setup));
     form->openFileDialog = [this](QWidget*, const QString&, const QString&, const QString& filter) {
         openFilters << filter;

@@ -27,7 +27,9 @@ struct AppHarness {
     std::function<int(QDialog&)> modalAnswer = [](QDialog&) { return int(QDialog::Rejected); };
     std::unique_ptr<app::MainWindow> form;
 
-    explicit AppHarness(std::vector<std::string> pluginFolders = engine::DefaultPluginFolders());
+    // With `recordMessages` false, messages show in real message boxes.
+    explicit AppHarness(std::vector<std::string> pluginFolders = engine::DefaultPluginFolders(),
+                        bool recordMessages = true);
     ~AppHarness();
 
     // Shows the window and waits until the start-up picture is computed.

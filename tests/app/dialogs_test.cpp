@@ -3,14 +3,20 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
+#include <QImage>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTest>
 
 #include "app_fixture.h"
 #include "dialogs/colour_mixing_dialog.h"
+#include "dialogs/flat_button.h"
+#include "dialogs/image_size_dialog.h"
+#include "dialogs/parameters_dialog.h"
 #include "dialogs/options_dialog.h"
 #include "file_filters.h"
 #include "image_options.h"
@@ -25,6 +31,7 @@ private slots:
     void optionsUnchangedByOkWithoutEdits();
     void optionsStoreBackInOrderUntilABadNumber();
     void optionsCancelChangesNothing();
+    void applyButtonsShowKeyboardFocus();
     void cleanup() { imaging::Options() = imaging::ImageFileOptions{}; }
 };
 
@@ -249,6 +256,31 @@ void DialogTest::optionsCancelChangesNothing() {
     QCOMPARE(h.Find<QLineEdit>("jpegQuality")->text(), QStringLiteral("80"));
     QVERIFY(h.Find<QRadioButton>("tiffRgb")->isChecked());
     QCOMPARE(h.Find<QLineEdit>("screenGamma")->text(), QStringLiteral("1.8"));
+}
+
+void DialogTest::applyButtonsShowKeyboardFocus() {
+    // The style draws no focus on a flat button; the dialogs' own does.
+    QWidget window;
+    auto* other = new QLineEdit(&window);
+    auto* button = new app::FlatButton(QStringLiteral("Apply"), &window);
+    button->move(0, 40);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    other->setFocus(Qt::TabFocusReason);
+    const QImage unfocused = button->grab().toImage();
+    button->setFocus(Qt::TabFocusReason);
+    window.setAttribute(Qt::WA_KeyboardFocusChange);
+    QVERIFY(button->hasFocus());
+    QVERIFY(button->grab().toImage() != unfocused);
+
+    AppHarness h;
+    for (QDialog* dialog : {static_cast<QDialog*>(h.form->findChild<app::ParametersDialog*>()),
+                            static_cast<QDialog*>(h.form->findChild<app::ImageSizeDialog*>())}) {
+        auto* apply = dialog->findChild<QPushButton*>(QStringLiteral("applyButton"));
+        QVERIFY(apply->isFlat());
+        QVERIFY(dynamic_cast<app::FlatButton*>(apply) != nullptr);
+    }
 }
 
 static RegisterAppTests registration("DialogTest", [] { return std::make_unique<DialogTest>(); });

@@ -4,12 +4,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QDoubleSpinBox>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "app_fixture.h"
 #include "dialogs/about_box.h"
+#include "dialogs/colour_mixing_dialog.h"
 #include "dialogs/parameters_dialog.h"
 #include "image_file.h"
 
@@ -31,6 +33,9 @@ private slots:
     void unreadableParameterFileChangesNothing();
     void openComputesIntoTheOpenedPicture();
     void openFailureKeepsThePicture();
+    void newRebuildsTheDefaultPictureWhateverTheSize();
+    void aLoadWhileComputingReadsTheChosenFile();
+    void aLoadedPictureComesBackExactlyWithTheDialogsOpen();
 
 private:
     std::unique_ptr<AppHarness> h;
@@ -206,6 +211,108 @@ void FileTest::openFailureKeepsThePicture() {
     h->Do(h->A().openImage);
     QCOMPARE(h->messages.size(), 1);
     QCOMPARE(h->form->generationCount(), count);
+}
+
+void FileTest::newRebuildsTheDefaultPictureWhateverTheSize() {
+    const QByteArray startPicture = h->PictureBytes();
+    h->ApplySize(320, 240);
+    QTest::mouseClick(h->Box(), Qt::LeftButton, {}, QPoint(100, 100));
+    QVERIFY(h->WaitUntilIdle());
+    h->Do(h->A().newPicture);
+    // The whole picture is the start-up one, and every size agrees.
+    QCOMPARE(h->PictureBytes(), startPicture);
+    QCOMPARE(h->Ctx().ImageWidth, 160);
+    QCOMPARE(h->Find<QSpinBox>("width")->value(), 160);  // the size dialog is still open
+    QCOMPARE(h->Find<QSpinBox>("height")->value(), 120);
+    h->saveAnswers << Path("new.bmp");
+    h->A().saveAs->trigger();
+    imaging::Picture saved;
+    QCOMPARE(imaging::LoadImageFile(QFile::encodeName(Path("new.bmp")).toStdString(), saved), std::string());
+    QCOMPARE(BytesOf(saved), startPicture);
+
+    // Open, resize, New: the sizes stay in step with the picture.
+    QCOMPARE(imaging::SaveImageFile(imaging::Picture(400, 300), QFile::encodeName(Path("big.png")).toStdString()),
+             std::string());
+    h->openAnswers << Path("big.png");
+    h->Do(h->A().openImage);
+    QCOMPARE(h->Ctx().ImageWidth, 400);
+    QCOMPARE(h->Find<QSpinBox>("width")->value(), 400);
+    h->ApplySize(320, 240);
+    h->Do(h->A().newPicture);
+    QCOMPARE(h->Ctx().ImageWidth, 160);
+    QCOMPARE(h->Ctx().ImageHeight, 120);
+    QCOMPARE(h->PictureBytes(), startPicture);
+}
+
+void FileTest::aLoadWhileComputingReadsTheChosenFile() {
+    h->Do(h->A().formulas[2]);
+    const QByteArray saved = h->PictureBytes();
+    h->saveAnswers << Path("two.png");
+    h->A().saveAs->trigger();
+    h->Do(h->A().newPicture);
+    // Chosen while a picture is computed: the busy caption does not get in the way.
+    h->Ctx().Maxit = 5000;
+    bool chosen = false;
+    h->form->afterRowHook = [this, &chosen](int32_t row) {
+        if (row != 2 || chosen) return;
+        chosen = true;
+        QMetaObject::invokeMethod(&h->form->busyTimer(), "timeout", Qt::DirectConnection);
+        h->openAnswers << Path("two.vtx");
+        h->A().loadParameterFile->trigger();
+    };
+    h->form->requestGeneration();
+    QTRY_VERIFY(h->form->pendingCommand() == app::MainWindow::PendingCommand::None && !h->form->isGenerating());
+    QVERIFY(h->WaitUntilIdle());
+    h->form->afterRowHook = nullptr;
+    QVERIFY2(h->messages.isEmpty(), qPrintable(h->messages.join(QLatin1Char('\n'))));
+    QCOMPARE(h->Ctx().FormulaNo, 2);
+    QCOMPARE(h->PictureBytes(), saved);
+    QCOMPARE(h->form->windowTitle(), Path("two.vtx"));
+
+    // A file that fails to load is not offered as the name to save under.
+    QFile bad(Path("bad.vtx"));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("version-.001\r\nnot a number\r\n");
+    bad.close();
+    h->openAnswers << Path("bad.vtx");
+    h->A().loadParameterFile->trigger();
+    QTRY_COMPARE(h->messages, QStringList{QStringLiteral("Error reading parameter file")});
+    QVERIFY(h->WaitUntilIdle());
+    h->A().saveAs->trigger();
+    QCOMPARE(h->offeredSaveNames.last(), QStringLiteral("two"));
+}
+
+void FileTest::aLoadedPictureComesBackExactlyWithTheDialogsOpen() {
+    TIterationContext& c = h->Ctx();
+    c.RedStep = 0.333;
+    c.JuliaMode = 1;
+    c.JuliaX = 0.1234567891234;
+    c.JuliaY = -0.6543210987654;
+    h->Do(h->A().apply);
+    const QByteArray saved = h->PictureBytes();
+    h->saveAnswers << Path("julia.png");
+    h->A().saveAs->trigger();
+
+    // Dialogs open with other values, then New and the load.
+    h->Do(h->A().parameters);
+    h->Find<QSpinBox>("Maxit")->setValue(250);
+    h->Find<QDoubleSpinBox>("JuliaX")->setValue(0.5);
+    h->A().colourControls->trigger();
+    QTRY_VERIFY(!h->form->findChild<app::ColourMixingDialog*>()->applyPending());
+    QVERIFY(h->WaitUntilIdle());
+    h->Do(h->A().newPicture);
+    h->openAnswers << Path("julia.vtx");
+    h->A().loadParameterFile->trigger();
+    QTRY_COMPARE(h->form->currentFile(), Path("julia.vtx"));
+    QVERIFY(h->WaitUntilIdle());
+    QCOMPARE(h->PictureBytes(), saved);
+    QCOMPARE(c.JuliaX, 0.1234567891234);
+    QCOMPARE(h->Find<QSpinBox>("Maxit")->value(), 100);
+
+    // Touching one colour control changes that one only.
+    h->Find<QDoubleSpinBox>("GrnStart")->setValue(18.0);
+    QTRY_COMPARE(c.GrnStart, 18.0);
+    QCOMPARE(c.RedStep, 0.333);
 }
 
 static RegisterAppTests registration("FileTest", [] { return std::make_unique<FileTest>(); });

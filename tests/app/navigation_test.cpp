@@ -48,6 +48,7 @@ private slots:
     void mouseMoveShowsMagnificationAndPoint();
     void juliaPickWithTheParametersDialogOpen();
     void resetCoordinatesRestoresTheView();
+    void theFirstClickZoomsAboutThePointClicked();
 
 private:
     std::unique_ptr<AppHarness> h;
@@ -327,6 +328,21 @@ void NavigationTest::resetCoordinatesRestoresTheView() {
     QCOMPARE(h->Ctx().CenterX, 0.0);
     QCOMPARE(h->Ctx().CenterY, 0.0);
     QNEAR(h->Ctx().XMax, 2.33333333333333);
+}
+
+void NavigationTest::theFirstClickZoomsAboutThePointClicked() {
+    // Straight after start-up, the mouse maps onto the picture shown.
+    QTest::mouseMove(h->Box(), QPoint(20, 30));
+    QTRY_VERIFY(h->form->mousePlaneX() != 0.0);
+    const double x = h->form->mousePlaneX();
+    const double y = h->form->mousePlaneY();
+    QTest::mouseClick(h->Box(), Qt::LeftButton, {}, QPoint(20, 30));
+    QVERIFY(h->WaitUntilIdle());
+    QNEAR(h->Ctx().CenterX, x);
+    QNEAR(h->Ctx().CenterY, y);
+    QNEAR(h->Ctx().Magnification, 1.95918367347);
+    // The status bar follows the new view without a mouse move.
+    QCOMPARE(h->form->magnificationLabel()->text(), QStringLiteral("magnification=1.96"));
 }
 
 static RegisterAppTests registration("NavigationTest", [] { return std::make_unique<NavigationTest>(); });
