@@ -176,8 +176,11 @@ void MainWindow::onPictureResized(int width, int height) {
     const int extraWidth = std::max(60, generationBar_->sizeHint().width() + frame);
     const int extraHeight = std::max(80, commandBar_->sizeHint().height() + statusBar()->sizeHint().height() + frame);
     QSize wanted(width + extraWidth, height + extraHeight + menuBar()->sizeHint().height());
-    // Never so small that the menus or the left tool bar fold away.
-    wanted = wanted.expandedTo(QSize(menuBar()->sizeHint().width(),
+    // Never so small that the menus or the left tool bar fold away, or that
+    // the status bar cuts its values off.
+    const int statusWidth = magnificationLabel_->minimumWidth() + planePointLabel_->minimumWidth() +
+                            statusBar()->sizeHint().height();
+    wanted = wanted.expandedTo(QSize(std::max(menuBar()->sizeHint().width(), statusWidth),
                                      menuBar()->sizeHint().height() + commandBar_->sizeHint().height() +
                                          generationBar_->sizeHint().height() + statusBar()->sizeHint().height()));
     if (QScreen* screen = this->screen()) {
