@@ -129,14 +129,21 @@ void GenerationCore::SetThreadCount(int threads) {
 
 int GenerationCore::ThreadCount() const { return static_cast<int>(workers_.size()); }
 
+void GenerationCore::SetPrivateInstances(bool on) {
+    privateInstances_ = on;
+    pool_.reset();
+    workers_.clear();
+}
+
 void GenerationCore::EnsureWorkers() {
     if (pool_ || !binding_.Bound()) return;
     int wanted = requestedThreads_;
     if (wanted == 0) wanted = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    auto first = std::make_unique<Worker>();
-    first->formula = binding_.instance->FormulaEntry();
-    workers_.push_back(std::move(first));
     const std::string path = binding_.instance->LoadedPath();
+    auto first = std::make_unique<Worker>();
+    if (privateInstances_ && !path.empty()) first->ownInstance = LoadPrivateCopy(path);
+    first->formula = first->ownInstance ? first->ownInstance->FormulaEntry() : binding_.instance->FormulaEntry();
+    workers_.push_back(std::move(first));
     for (int i = 1; i < wanted && !path.empty(); ++i) {
         auto worker = std::make_unique<Worker>();
         worker->ownInstance = LoadPrivateCopy(path);

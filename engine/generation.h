@@ -120,6 +120,9 @@ public:
     // private plug-in instances cannot be had.
     void SetThreadCount(int threads);
     int ThreadCount() const;
+    // Every thread in a private copy of the plug-in, the first one too: for
+    // a second core computing beside the first in the same process.
+    void SetPrivateInstances(bool on);
 
     // Computes the whole picture, blocking: returns whether it ran (a
     // picture needs the plug-in and a CurrentImage). `dialog` holds the
@@ -174,6 +177,7 @@ private:
     std::unique_ptr<RowJob> job_;
     bool rowInFlight_ = false;
     int requestedThreads_ = 0;
+    bool privateInstances_ = false;
     bool orbitEntryZeroIsOne_ = false;
     colour::ColourPassReport faultsSeen_, faultsReported_;
 };

@@ -18,6 +18,7 @@ add_executable(test_engine
   engine/colour_test.cpp
   engine/generation_test.cpp
   engine/navigation_test.cpp
+  engine/supersampling_test.cpp
   engine/render_tool_test.cpp
   engine/exactness_test.cpp
 )
