@@ -21,6 +21,9 @@ inline const QString kSaveImageFilter = QStringLiteral(
 
 inline const QString kParameterFileFilter =
     QStringLiteral("Parameter files *.vtx|*.vtx|All Files|*.*");
+// Load From Parameter File takes pictures that carry their settings too.
+inline const QString kSettingsPictureFilter =
+    QStringLiteral("Pictures with settings|*.png; *.jpg; *.jpeg; *.jif; *.tif; *.tiff|");
 
 // "Name|*.a; *.b|Other|*.*" becomes "Name (*.a *.b);;Other (*)": the
 // patterns of a pair go in brackets after its name, separated by spaces,

@@ -14,17 +14,23 @@
 
 #include "dialogs/about_box.h"
 #include "dialogs/colour_mixing_dialog.h"
+#include "dialogs/export_dialog.h"
 #include "dialogs/image_size_dialog.h"
 #include "dialogs/options_dialog.h"
 #include "dialogs/parameters_dialog.h"
 #include "file_filters.h"
+#include "export_run.h"
 #include "icons.h"
 #include "window_placement.h"
 
 namespace app {
 
 MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
-    : QMainWindow(parent), core_(*this), showMessage_(std::move(setup.showMessage)) {
+    : QMainWindow(parent),
+      core_(*this),
+      showMessage_(std::move(setup.showMessage)),
+      pluginFolders_(setup.pluginFolders),
+      startupFile_(setup.startupFile) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowIcon(ApplicationIcon());
 
@@ -88,6 +94,8 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    delete exportRun_;  // cancels an export still going and waits for it
+    exportRun_ = nullptr;
     startupTimer_.stop();
     busyTimer_.stop();
     // A row still being computed reports to this window: let it end first.
@@ -101,6 +109,10 @@ void MainWindow::createDialogs() {
     colourDialog_ = new ColourMixingDialog(this);
     imageSizeDialog_ = new ImageSizeDialog(this);
     optionsDialog_ = new OptionsDialog(this);
+    exportDialog_ = new ExportDialog(this);
+    exportDialog_->chooseFile = [this](const QString& proposed) {
+        return saveFileDialog(exportDialog_, tr("Export Picture"), proposed, ToQtFilter(kSaveImageFilter));
+    };
     connect(parametersDialog_, &ParametersDialog::applyClicked, this, &MainWindow::requestGeneration);
     connect(parametersDialog_, &ParametersDialog::closed, this, &MainWindow::updateActions);
     connect(colourDialog_, &ColourMixingDialog::applyRequested, this, &MainWindow::applyColourControls);

@@ -22,17 +22,21 @@
 #include "parameter_file.h"
 #include "picture.h"
 #include "picture_view.h"
+#include "settings_history.h"
 
 class QAction;
 class QDialog;
 class QLabel;
 class QMenu;
+class QProgressDialog;
 class QToolBar;
 
 namespace app {
 
 class AboutBox;
 class ColourMixingDialog;
+class ExportDialog;
+class ExportRun;
 class ImageSizeDialog;
 class OptionsDialog;
 class ParametersDialog;
@@ -48,6 +52,9 @@ struct MainWindowSetup {
     std::vector<std::string> pluginFolders = engine::DefaultPluginFolders();
     // Every message box of the program (text, title); empty: a QMessageBox.
     std::function<void(const QString& text, const QString& title)> showMessage;
+    // A file to open at start-up: settings (a parameter file or a picture
+    // that carries them) are loaded, any other picture is opened.
+    QString startupFile;
 };
 
 // The commands of the menus, the picture's pop-up menu and the tool bars,
@@ -57,6 +64,7 @@ struct MainWindowActions {
     QAction* newPicture = nullptr;
     QAction* openImage = nullptr;
     QAction* saveAs = nullptr;
+    QAction* exportPicture = nullptr;
     QAction* loadParameterFile = nullptr;
     QAction* options = nullptr;
     QAction* exit = nullptr;
@@ -68,6 +76,8 @@ struct MainWindowActions {
     QAction* rotate90Mirror = nullptr;
     QAction* mirror = nullptr;
     QAction* resetCoordinates = nullptr;
+    QAction* back = nullptr;
+    QAction* forward = nullptr;
     std::array<QAction*, 8> formulas{};         // formula 0 to 7
     std::array<QAction*, 9> renderMethods{};    // render method 1 to 9 at [0] to [8]
     std::array<QAction*, 26> blendMethods{};    // blend method 1 to 26 at [0] to [25]
@@ -108,13 +118,19 @@ public:
     void newPicture();
     void openImage();
     void saveAs();
+    void exportPicture();
     void loadParameterFile();
+    // Opens `path` as the start-up file is opened: settings are loaded,
+    // any other picture is opened.
+    void openFile(const QString& path);
     void editOptions();
     void clearRectangle();
     void toggleJuliaMode();
     void toggleInsideOut();
     void setRotation(int32_t mode);  // the same mode again switches it off
     void resetCoordinates();
+    void goBack();
+    void goForward();
     void selectFormula(int32_t formula);
     void selectRenderMethod(int32_t method);
     void selectBlendMethod(int32_t method);
@@ -139,7 +155,14 @@ public:
     // Brings check marks and enabled states in line with the settings.
     void updateActions();
 
+    // --- Export ---
+    // Starts an export without its dialog; false when one is running.
+    bool startExport(int width, int height, int factor, const QString& path);
+    void cancelExport();
+    bool isExporting() const;
+
     // --- State, for the dialogs and for tests ---
+    const params::SettingsHistory& history() const { return history_; }
     const MainWindowActions& actions() const { return actions_; }
     TIterationContext& settings() { return core_.Context; }
     engine::GenerationCore& core() { return core_; }
@@ -164,6 +187,11 @@ public:
     const QCursor& ellipseCursor() const { return ellipseCursor_; }
     // Shows a message box (or hands it to the set-up's showMessage).
     void message(const QString& text, const QString& title = {});
+
+signals:
+    // An export ended: written (with `error` empty, or the messages shown),
+    // cancelled, or failed.
+    void exportDone(bool cancelled, const QString& error);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -216,8 +244,19 @@ private:
 
     // main_window_files.cpp
     void setUpImage(std::unique_ptr<imaging::Picture> opened, const QString& path, const imaging::ImageInfo& info);
+    void openImageFile(const QString& path);
     bool loadParameters(const QString& path);
     void showSettingsInDialogs();
+    void resizePicture(int32_t width, int32_t height);
+    QString proposedFileName() const;
+
+    // main_window_history.cpp
+    void recordHistory();
+    void restoreRecord(const params::SettingsRecord& record);
+
+    // main_window_export.cpp
+    void onExportProgress(int done, int total, double secondsLeft);
+    void onExportFinished(bool cancelled, const QString& error);
 
     engine::GenerationCore core_;
     std::function<void(const QString&, const QString&)> showMessage_;
@@ -229,6 +268,9 @@ private:
     ColourMixingDialog* colourDialog_ = nullptr;
     ImageSizeDialog* imageSizeDialog_ = nullptr;
     OptionsDialog* optionsDialog_ = nullptr;
+    ExportDialog* exportDialog_ = nullptr;
+    QProgressDialog* exportProgress_ = nullptr;
+    ExportRun* exportRun_ = nullptr;
 
     QMenu* pictureMenu_ = nullptr;
     QLabel* magnificationLabel_ = nullptr;
@@ -242,6 +284,8 @@ private:
 
     PendingCommand pending_ = PendingCommand::NewPicture;
     bool pluginMissing_ = false;
+    std::vector<std::string> pluginFolders_;
+    QString startupFile_;
     QString pendingParameterFile_;
     QString currentFile_;
     bool rectangleMode_ = false;
@@ -261,6 +305,10 @@ private:
     QPoint lastMousePixel_;
     QList<QDialog*> placedToolWindows_;
     std::deque<std::function<void()>> betweenRows_;
+
+    params::SettingsHistory history_;
+    // The next generation restores a step of the history: it is no new step.
+    bool restoringHistory_ = false;
 };
 
 }  // namespace app

@@ -97,12 +97,13 @@ void MainWindow::createMenus() {
     QList<QKeySequence> saveKeys = KeysFor(QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     if (!saveKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_S))) saveKeys << QKeySequence(Qt::CTRL | Qt::Key_S);
     a.saveAs->setShortcuts(saveKeys);
+    a.exportPicture = makeAction(tr("Export Picture..."), "exportPicture", &MainWindow::exportPicture);
     a.loadParameterFile = makeAction(tr("Load From Parameter File"), "loadParameterFile", &MainWindow::loadParameterFile);
     a.options = makeAction(tr("Options"), "options", &MainWindow::editOptions);
     a.exit = makeAction(tr("Exit"), "exit");
     a.exit->setShortcuts(KeysFor(QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)));
     connect(a.exit, &QAction::triggered, this, &QWidget::close);
-    file->addActions({a.newPicture, a.openImage, a.saveAs, a.loadParameterFile, a.options});
+    file->addActions({a.newPicture, a.openImage, a.saveAs, a.exportPicture, a.loadParameterFile, a.options});
     file->addSeparator();
     file->addAction(a.exit);
 
@@ -119,11 +120,17 @@ void MainWindow::createMenus() {
     connect(a.mirror, &QAction::triggered, this, [this] { setRotation(3); });
     a.resetCoordinates = makeAction(tr("Reset Coordinates"), "resetCoordinates", &MainWindow::resetCoordinates);
     a.resetCoordinates->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    a.back = makeAction(tr("Back"), "back", &MainWindow::goBack);
+    a.back->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
+    a.back->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+    a.forward = makeAction(tr("Forward"), "forward", &MainWindow::goForward);
+    a.forward->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
+    a.forward->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
     image->addActions({a.draw, a.clearRectangle, a.juliaMode, a.insideOut});
     image->addSeparator();
     image->addActions({a.rotate90, a.rotate90Mirror, a.mirror});
     image->addSeparator();
-    image->addAction(a.resetCoordinates);
+    image->addActions({a.resetCoordinates, a.back, a.forward});
 
     QMenu* formula = bar->addMenu(tr("F&ormula"));
     for (int i = 0; i < 8; ++i) {
@@ -186,6 +193,8 @@ void MainWindow::createMenus() {
     pictureMenu_->addActions({a.zoomInOutMode, a.juliaMode, a.insideOut});
     pictureMenu_->addSeparator();
     pictureMenu_->addAction(a.clearRectangle);
+    pictureMenu_->addSeparator();
+    pictureMenu_->addActions({a.back, a.forward});
     connect(view_->pictureBox(), &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { pictureMenu_->popup(view_->pictureBox()->mapToGlobal(at)); });
 }
@@ -206,6 +215,8 @@ void MainWindow::createToolBars() {
     a.zoom->setIcon(GlyphIcon(Glyph::Zoom));
     a.colourControls->setToolTip(tr("Color Controls"));
     commandBar_->addActions({a.newPicture, a.openImage, a.parameters, a.juliaIndicator, a.zoom, a.colourControls});
+    commandBar_->addSeparator();
+    commandBar_->addActions({a.back, a.forward});
 
     generationBar_ = new QToolBar(tr("Generation"), this);
     generationBar_->setObjectName(QStringLiteral("generationBar"));
@@ -240,6 +251,9 @@ void MainWindow::updateActions() {
     a.rectangleMode->setChecked(rectangleMode_);
     a.zoom->setEnabled(view_->hasSelection());
     a.abort->setEnabled(generating_);
+    a.back->setEnabled(history_.CanGoBack());
+    a.forward->setEnabled(history_.CanGoForward());
+    a.exportPicture->setEnabled(!isExporting());
     if (parametersDialog_ != nullptr) a.parameters->setChecked(parametersDialog_->isVisible());
     if (colourDialog_ != nullptr) a.colourControls->setChecked(colourDialog_->isVisible());
 }

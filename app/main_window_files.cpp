@@ -9,6 +9,7 @@
 #include "dialogs/parameters_dialog.h"
 #include "file_filters.h"
 #include "main_window.h"
+#include "picture_files.h"
 #include "picture_settings.h"
 
 namespace app {
@@ -35,6 +36,11 @@ void MainWindow::openImage() {
     if (refuseWithoutPlugin()) return;
     const QString path = openFileDialog(this, tr("Open"), QString(), ToQtFilter(kOpenImageFilter));
     if (path.isEmpty()) return;
+    openImageFile(path);
+}
+
+void MainWindow::openImageFile(const QString& path) {
+    needsImageSetup_ = true;
     auto picture = std::make_unique<imaging::Picture>();
     imaging::ImageInfo info;
     const std::string error = imaging::LoadImageFile(LocalPath(path), *picture, &info);
@@ -82,18 +88,23 @@ void MainWindow::setUpImage(std::unique_ptr<imaging::Picture> opened, const QStr
     requestGeneration();
 }
 
-void MainWindow::saveAs() {
-    // The file last saved, opened or loaded, without its extension.
+// The file last saved, opened or loaded, without its extension.
+QString MainWindow::proposedFileName() const {
     QString name = QFileInfo(currentFile_.isEmpty() ? tr(kInitialCaption) : currentFile_).fileName();
     name.chop(4);
-    const QString path = saveFileDialog(this, tr("Save As"), name, ToQtFilter(kSaveImageFilter));
+    return name;
+}
+
+void MainWindow::saveAs() {
+    const QString path = saveFileDialog(this, tr("Save As"), proposedFileName(), ToQtFilter(kSaveImageFilter));
     if (path.isEmpty()) return;
     const imaging::Picture* picture = view_->picture();
     if (picture == nullptr || picture->Empty()) {
         message(tr("There is no picture to save"));
         return;
     }
-    const std::string error = imaging::SaveImageFile(*picture, LocalPath(path));
+    const std::string error =
+        params::SavePictureWithSettings(*picture, LocalPath(path), params::RecordSettings(core_.Context));
     if (!error.empty()) {
         message(QString::fromStdString(error));
         return;
@@ -108,7 +119,8 @@ void MainWindow::saveAs() {
 void MainWindow::loadParameterFile() {
     if (refuseWithoutPlugin()) return;
     const QString path =
-        openFileDialog(this, tr("Load From Parameter File"), QString(), ToQtFilter(kParameterFileFilter));
+        openFileDialog(this, tr("Load From Parameter File"), QString(),
+                       ToQtFilter(kParameterFileFilter) + QStringLiteral(";;") + ToQtFilter(kSettingsPictureFilter));
     if (path.isEmpty()) return;
     pendingParameterFile_ = path;
     setPendingCommand(PendingCommand::LoadParameterFile);
@@ -116,10 +128,24 @@ void MainWindow::loadParameterFile() {
 }
 
 bool MainWindow::loadParameters(const QString& path) {
-    const params::LoadOutcome outcome = params::LoadParameters(
-        LocalPath(path), params::LoadTarget{core_.Context, core_.ParamsValid, core_.LastFormulaNo, names_}, *this);
-    // A file that cannot be read has been reported; nothing changed.
-    if (outcome == params::LoadOutcome::CannotOpen) return false;
+    const std::string local = LocalPath(path);
+    const params::LoadTarget target{core_.Context, core_.ParamsValid, core_.LastFormulaNo, names_};
+    params::LoadOutcome outcome = params::LoadOutcome::CannotOpen;
+    if (params::IsPictureFile(local)) {
+        // A picture gives the settings it carries, its size included.
+        std::string error;
+        const std::optional<params::SettingsRecord> record = params::ReadSettingsFromPicture(local, error);
+        if (!record) {
+            message(QString::fromStdString(error));
+            return false;
+        }
+        outcome = params::RestoreSettings(*record, target, *this, local);
+        resizePicture(record->width, record->height);
+    } else {
+        outcome = params::LoadParameters(local, target, *this);
+        // A file that cannot be read has been reported; nothing changed.
+        if (outcome == params::LoadOutcome::CannotOpen) return false;
+    }
     if (outcome == params::LoadOutcome::Loaded) {
         currentFile_ = path;
         updateCaption();
@@ -127,6 +153,39 @@ bool MainWindow::loadParameters(const QString& path) {
     showSettingsInDialogs();
     updateActions();
     return true;
+}
+
+void MainWindow::openFile(const QString& path) {
+    if (refuseWithoutPlugin()) return;
+    // A picture without settings is opened; settings, from a parameter file
+    // or a picture that carries them, are loaded.
+    std::string error;
+    if (params::IsPictureFile(LocalPath(path)) && !params::ReadSettingsFromPicture(LocalPath(path), error)) {
+        openImageFile(path);
+        return;
+    }
+    pendingParameterFile_ = path;
+    runBetweenRows([this, path] {
+        if (loadParameters(path) && core_.ParamsValid) requestGeneration();
+    });
+}
+
+// The picture takes a new size; what it showed is stretched onto it until
+// the next rows overwrite it.
+void MainWindow::resizePicture(int32_t width, int32_t height) {
+    TIterationContext& c = core_.Context;
+    c.ImageWidth = width;
+    c.ImageHeight = height;
+    const imaging::Picture* shown = view_->picture();
+    if (shown != nullptr && shown->Width() == width && shown->Height() == height) return;
+    if (width <= 0 || height <= 0 || !imaging::Picture::SizeAllowed(width, height)) return;
+    auto picture = std::make_unique<imaging::Picture>(width, height);
+    if (shown != nullptr)
+        imaging::StretchCopy(*shown, imaging::Rect{0, 0, shown->Width(), shown->Height()}, *picture,
+                             imaging::Rect{0, 0, width, height});
+    view_->setPicture(std::move(picture));
+    core_.CurrentImage = view_->picture();
+    PictureChanged();
 }
 
 // Open dialogs show settings that changed under them, before the next

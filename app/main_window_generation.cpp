@@ -4,6 +4,7 @@
 // waited for the row's end run; a new picture then replaces the running one.
 #include <QAction>
 #include <QMetaObject>
+#include <utility>
 
 #include "dialogs/parameters_dialog.h"
 #include "main_window.h"
@@ -15,6 +16,7 @@ void MainWindow::onStartupTimer() {
     const PendingCommand command = pending_;
     if (command == PendingCommand::NewPicture) {
         newPicture();
+        if (!startupFile_.isEmpty()) openFile(std::exchange(startupFile_, QString()));
     } else if (command == PendingCommand::LoadParameterFile) {
         setPendingCommand(PendingCommand::None);
         const QString path = pendingParameterFile_;
@@ -48,6 +50,7 @@ void MainWindow::startGeneration() {
     std::optional<engine::ParameterDialogValues> dialog;
     if (parametersDialog_->isVisible()) dialog = parametersDialog_->values();
     core_.BeginGeneration(dialog);
+    if (std::exchange(restoringHistory_, false) == false) recordHistory();
     // The view may have changed: what the status bar says follows it.
     showMagnification();
     if (view_->pictureBox()->underMouse()) showPlanePoint(lastMousePixel_);

@@ -34,6 +34,7 @@ void MainWindow::toggleJuliaMode() {
         view_->setActionMode(ActionMode::None);
     else
         setActionModeByRectangleMode();
+    recordHistory();
     updateActions();
     refreshCursor();
     PictureChanged();

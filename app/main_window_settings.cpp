@@ -36,12 +36,14 @@ void MainWindow::selectRenderMethod(int32_t method) {
 
 void MainWindow::selectBlendMethod(int32_t method) {
     core_.Context.BlendNo = method;
+    recordHistory();
     recolour();
     updateActions();
 }
 
 void MainWindow::selectChannelOrder(int32_t order) {
     core_.Context.ColorOrderNo = order;
+    recordHistory();
     recolour();
     updateActions();
 }

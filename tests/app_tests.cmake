@@ -10,6 +10,7 @@ add_executable(test_app
   app/dialogs_test.cpp
   app/files_test.cpp
   app/desktop_test.cpp
+  app/history_export_test.cpp
   app/screenshot.cpp
 )
 target_include_directories(test_app PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/app)

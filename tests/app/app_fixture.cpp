@@ -7,9 +7,10 @@
 
 #include "dialogs/image_size_dialog.h"
 
-AppHarness::AppHarness(std::vector<std::string> pluginFolders, bool recordMessages) {
+AppHarness::AppHarness(std::vector<std::string> pluginFolders, bool recordMessages, const QString& startupFile) {
     app::MainWindowSetup setup;
     setup.pluginFolders = std::move(pluginFolders);
+    setup.startupFile = startupFile;
     if (recordMessages) {
         setup.showMessage = [this](const QString& text, const QString& title) {
             messages << text;

@@ -29,7 +29,7 @@ struct AppHarness {
 
     // With `recordMessages` false, messages show in real message boxes.
     explicit AppHarness(std::vector<std::string> pluginFolders = engine::DefaultPluginFolders(),
-                        bool recordMessages = true);
+                        bool recordMessages = true, const QString& startupFile = QString());
     ~AppHarness();
 
     // Shows the window and waits until the start-up picture is computed.

@@ -139,9 +139,10 @@ void MainWindowTest::menusAndToolBarsCarryTheirCaptions() {
             texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
         return texts;
     };
-    QCOMPARE(items(0), (QStringList{"New", "Open", "Save As", "Load From Parameter File", "Options", "-", "Exit"}));
+    QCOMPARE(items(0), (QStringList{"New", "Open", "Save As", "Export Picture...", "Load From Parameter File",
+                                    "Options", "-", "Exit"}));
     QCOMPARE(items(1), (QStringList{"Draw", "Clear Rectangle", "Julia Mode", "Inside Out", "-", "Rotate90",
-                                    "Rotate90Mirror", "Mirror", "-", "Reset Coordinates"}));
+                                    "Rotate90Mirror", "Mirror", "-", "Reset Coordinates", "Back", "Forward"}));
     QCOMPARE(items(2).at(1), QStringLiteral("1.)  z=z*z+c, N-set"));
     QCOMPARE(items(2).at(6), QStringLiteral("6.) z = (c/cos(z))^2; "));
     QCOMPARE(items(3).size(), 9);
@@ -158,15 +159,17 @@ void MainWindowTest::menusAndToolBarsCarryTheirCaptions() {
     QStringList popup;
     for (QAction* a : h.form->pictureMenu()->actions()) popup << (a->isSeparator() ? QStringLiteral("-") : a->text());
     QCOMPARE(popup, (QStringList{"Zoom In (double click)", "Rectangle Mode", "-", "Zoom In/ Out Mode", "Julia Mode",
-                                 "Inside Out", "-", "Clear Rectangle"}));
+                                 "Inside Out", "-", "Clear Rectangle", "-", "Back", "Forward"}));
 
     const auto bar = [&h](const char* name) {
         QStringList names;
         for (QAction* a : h.form->findChild<QToolBar*>(QLatin1String(name))->actions()) names << a->objectName();
         return names;
     };
-    QCOMPARE(bar("commandBar"),
-             (QStringList{"newPicture", "openImage", "parameters", "juliaIndicator", "zoom", "colourControls"}));
+    QCOMPARE(bar("commandBar"), (QStringList{"newPicture", "openImage", "parameters", "juliaIndicator", "zoom",
+                                             "colourControls", "", "back", "forward"}));
+    QCOMPARE(h.A().back->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Left));
+    QCOMPARE(h.A().forward->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Right));
     QCOMPARE(bar("generationBar"), (QStringList{"abort", "apply", "resetCoordinates", "imageSize"}));
     const app::MainWindowActions& a = h.A();
     QCOMPARE(a.parameters->toolTip(), QStringLiteral("Fractal Parameters"));
