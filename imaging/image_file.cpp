@@ -1,19 +1,16 @@
-// Choosing the codec by extension, reading whole files, and saving through a
-// temporary file in the target's folder.
+// Choosing the codec by extension, reading whole files, and saving.
 #include "image_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
 #include "codecs.h"
+#include "file_access.h"
 
 namespace imaging {
 
@@ -53,32 +50,6 @@ Format LoadFormat(const std::string& extension) {
 std::string UnknownExtension(const std::string& path, const std::string& extension) {
     if (extension.empty()) return path + ": the file name has no extension that names an image format";
     return path + ": unknown image file extension \"" + extension + "\"";
-}
-
-// Temporary files are named after the target so that one left behind by a
-// crash is recognisable; the counter keeps names apart within the process.
-std::string TemporaryName(const std::string& path, int attempt) {
-    static std::atomic<unsigned> counter{0};
-    const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    // Shortened so that the name stays within the file system's limit.
-    const std::string base = (slash == std::string::npos ? path : path.substr(slash + 1)).substr(0, 200);
-    return folder + "." + base + "." + std::to_string(static_cast<long>(getpid())) + "-" +
-           std::to_string(counter.fetch_add(1)) + "-" + std::to_string(attempt) + ".tmp";
-}
-
-std::string WriteAll(int fd, const std::vector<uint8_t>& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return std::strerror(errno);
-        }
-        done += static_cast<size_t>(written);
-    }
-    if (fsync(fd) != 0 && errno != EINVAL && errno != EROFS) return std::strerror(errno);
-    return "";
 }
 
 }  // namespace
@@ -143,25 +114,7 @@ std::string EncodeImage(const Picture& picture, const std::string& name, std::ve
 std::string SaveImageFile(const Picture& picture, const std::string& path) {
     std::vector<uint8_t> bytes;
     if (std::string error = EncodeImage(picture, path, bytes); !error.empty()) return error;
-
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = TemporaryName(path, attempt);
-        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) return path + ": cannot create a file in its folder: " + std::strerror(errno);
-
-    // A replaced file keeps its permissions.
-    struct stat existing {};
-    if (stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) fchmod(fd, existing.st_mode & 07777);
-
-    std::string error = WriteAll(fd, bytes);
-    if (close(fd) != 0 && error.empty()) error = std::strerror(errno);
-    if (error.empty() && std::rename(temporary.c_str(), path.c_str()) != 0) error = std::strerror(errno);
-    if (!error.empty()) {
-        unlink(temporary.c_str());
+    if (std::string error = ReplaceFileContents(path, bytes.data(), bytes.size()); !error.empty()) {
         return path + ": cannot save: " + error;
     }
     return "";
@@ -201,35 +154,29 @@ std::string LoadImageMemory(const uint8_t* data, size_t size, const std::string&
 std::string LoadImageFile(const std::string& path, Picture& picture, ImageInfo* info) {
     const std::string extension = LowerExtension(path);
     if (LoadFormat(extension) == Format::None) return UnknownExtension(path, extension);
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return path + ": cannot open: " + std::strerror(errno);
-    struct stat status {};
+    int64_t size = 0;
     std::string error;
-    if (fstat(fd, &status) != 0) {
-        error = std::strerror(errno);
-    } else if (!S_ISREG(status.st_mode)) {
-        error = "not a regular file";
-    } else if (status.st_size > kMaxFileBytes) {
-        error = "the file is larger than " + std::to_string(kMaxFileBytes / (1024 * 1024)) + " MB";
+    const int fd = OpenRegularFile(path, size, error);
+    if (fd < 0) return path + ": cannot open: " + error;
+    if (size > kMaxFileBytes) {
+        close(fd);
+        return path + ": the file is larger than " + std::to_string(kMaxFileBytes / (1024 * 1024)) + " MB";
     }
-    std::vector<uint8_t> bytes;
-    if (error.empty()) {
-        bytes.resize(static_cast<size_t>(status.st_size));
-        size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t got = read(fd, bytes.data() + done, bytes.size() - done);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) {
-                error = std::strerror(errno);
-                break;
-            }
-            if (got == 0) break;
-            done += static_cast<size_t>(got);
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = read(fd, bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            error = std::strerror(errno);
+            break;
         }
-        bytes.resize(done);
+        if (got == 0) break;
+        done += static_cast<size_t>(got);
     }
     close(fd);
     if (!error.empty()) return path + ": cannot read: " + error;
+    bytes.resize(done);
     return LoadImageMemory(bytes.data(), bytes.size(), path, picture, info);
 }
 

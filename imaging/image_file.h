@@ -27,14 +27,16 @@ struct ImageInfo {
 bool CanSave(const std::string& path);
 bool CanLoad(const std::string& path);
 
-// Writes `picture` to `path` with the options of Options(). The file is
-// written to a temporary file in the same folder and renamed over the
-// target, so an existing file is never damaged. Returns "" on success,
-// else one line naming the file and what went wrong.
+// Writes `picture` to `path` with the options of Options(), as
+// ReplaceFileContents (file_access.h) writes files: through symbolic links,
+// never over a read-only file, keeping owner and mode, and leaving an
+// existing file whole when saving fails. Returns "" on success, else one
+// line naming the file and what went wrong.
 std::string SaveImageFile(const Picture& picture, const std::string& path);
 
 // Reads `path` into `picture` (left untouched on failure) and describes it.
-// Returns "" on success, else one line naming the file and what is wrong.
+// Anything but a regular file is refused without waiting on it. Returns ""
+// on success, else one line naming the file and what is wrong.
 std::string LoadImageFile(const std::string& path, Picture& picture, ImageInfo* info = nullptr);
 
 // Readers refuse pictures of more pixels than this (at most, and by default,

@@ -1,0 +1,28 @@
+// Opening files for reading and replacing their contents: the one place
+// that does both, for the picture files and the parameter file alike.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace imaging {
+
+// Opens `path` for reading when it is a regular file, without ever waiting:
+// a named pipe, socket or device is refused, not opened for real. Returns
+// the descriptor (blocking again, close-on-exec) and sets `size`, or -1 with
+// `reason` set to one short phrase ("not a regular file", strerror text).
+[[nodiscard]] int OpenRegularFile(const std::string& path, int64_t& size, std::string& reason);
+
+// Gives the file at `path` the contents `data`. Symbolic links are followed
+// and their final target written. A file that exists must be a regular file
+// the user may write and that has a write permission bit, as an editor
+// would have it; it keeps its owner, group and mode. It is replaced through
+// a temporary file in its folder, renamed over it, so that a failure leaves
+// it whole; a file with other hard links, or whose owner could not be kept,
+// is written in place instead, after its new size has been reserved, so
+// that every link sees the new contents. Returns "" on success, else the
+// reason, one short phrase.
+[[nodiscard]] std::string ReplaceFileContents(const std::string& path, const uint8_t* data, size_t size);
+
+}  // namespace imaging
