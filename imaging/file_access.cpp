@@ -9,12 +9,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace imaging {
 
 namespace {
 
 std::string ErrorText(int error) { return std::strerror(error); }
+
+constexpr size_t kCopyBytes = size_t{1} << 20;
 
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -67,10 +70,11 @@ std::string TemporaryName(const std::string& path, int attempt) {
            std::to_string(counter.fetch_add(1)) + "-" + std::to_string(attempt) + ".tmp";
 }
 
-int WriteAll(int fd, const uint8_t* data, size_t size) {
+// 0, or the error number.
+int WriteFully(int fd, const uint8_t* data, size_t size) {
     size_t done = 0;
     while (done < size) {
-        const ssize_t written = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
+        const ssize_t written = write(fd, data + done, size - done);
         if (written < 0) {
             if (errno == EINTR) continue;
             return errno;
@@ -86,20 +90,22 @@ int Sync(int fd) {
     return 0;
 }
 
-// Overwrites the file itself, so that every hard link to it sees the new
-// contents. The new size is reserved first: running out of space then
-// leaves the old contents as they were.
-std::string WriteInPlace(const std::string& target, const struct stat& expected, const uint8_t* data, size_t size) {
+// Copies the finished temporary file over the target itself, so that every
+// hard link to it sees the new contents. The new size is reserved first:
+// running out of space then leaves the old contents as they were.
+std::string CopyInPlace(int source, const std::string& target, const struct stat& expected) {
+    struct stat written {};
+    if (fstat(source, &written) != 0) return ErrorText(errno);
     const int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return ErrorText(errno);
     struct stat status {};
-    int error = fstat(fd, &status) != 0 ? errno : 0;
-    if (error == 0 && (!S_ISREG(status.st_mode) || status.st_ino != expected.st_ino || status.st_dev != expected.st_dev)) {
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_ino != expected.st_ino ||
+        status.st_dev != expected.st_dev) {
         close(fd);
         return "the file changed while it was being saved";
     }
-    if (error == 0 && size > 0) {
-        const int reserved = posix_fallocate(fd, 0, static_cast<off_t>(size));
+    if (written.st_size > 0) {
+        const int reserved = posix_fallocate(fd, 0, written.st_size);
         if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) {
             // The old contents are still there; only the size may have grown.
             const int restored = ftruncate(fd, status.st_size);
@@ -108,8 +114,18 @@ std::string WriteInPlace(const std::string& target, const struct stat& expected,
             return ErrorText(reserved);
         }
     }
-    if (error == 0) error = WriteAll(fd, data, size);
-    if (error == 0 && ftruncate(fd, static_cast<off_t>(size)) != 0) error = errno;
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[kCopyBytes]);
+    int error = lseek(source, 0, SEEK_SET) < 0 ? errno : 0;
+    while (error == 0) {
+        const ssize_t got = read(source, buffer.get(), kCopyBytes);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            error = got < 0 ? errno : 0;
+            break;
+        }
+        error = WriteFully(fd, buffer.get(), static_cast<size_t>(got));
+    }
+    if (error == 0 && ftruncate(fd, written.st_size) != 0) error = errno;
     if (error == 0) error = Sync(fd);
     if (close(fd) != 0 && error == 0) error = errno;
     if (error != 0) return ErrorText(error) + " (the file was written in place and may be incomplete)";
@@ -144,7 +160,16 @@ int OpenRegularFile(const std::string& path, int64_t& size, std::string& reason)
     return -1;
 }
 
+std::string WriteAll(int fd, const uint8_t* data, size_t size) {
+    const int error = WriteFully(fd, data, size);
+    return error == 0 ? "" : ErrorText(error);
+}
+
 std::string ReplaceFileContents(const std::string& path, const uint8_t* data, size_t size) {
+    return ReplaceFileContents(path, [&](int fd) { return WriteAll(fd, data, size); });
+}
+
+std::string ReplaceFileContents(const std::string& path, const ContentWriter& write) {
     std::string target;
     int error = 0;
     if (!FollowLinks(path, target, error)) return ErrorText(error);
@@ -159,39 +184,38 @@ std::string ReplaceFileContents(const std::string& path, const uint8_t* data, si
         if ((existing.st_mode & 0222) == 0 || faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
             return "the file is read-only";
         }
-        if (existing.st_nlink > 1) return WriteInPlace(target, existing, data, size);
     }
 
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = TemporaryName(target, attempt);
-        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        fd = open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) return "cannot create a file in its folder: " + ErrorText(errno);
 
-    if (exists) {
+    std::string failure = write(fd);
+    if (failure.empty()) {
+        if (const int synced = Sync(fd); synced != 0) failure = ErrorText(synced);
+    }
+    bool inPlace = false;
+    if (failure.empty() && exists) {
         struct stat created {};
         const bool sameOwner =
             fstat(fd, &created) == 0 && created.st_uid == existing.st_uid && created.st_gid == existing.st_gid;
-        if (!sameOwner && fchown(fd, existing.st_uid, existing.st_gid) != 0) {
-            // Replacing would give the file to us: write into it instead.
-            close(fd);
-            unlink(temporary.c_str());
-            return WriteInPlace(target, existing, data, size);
-        }
+        // Replacing would cut the other links off, or give the file to us.
+        inPlace = existing.st_nlink > 1 || (!sameOwner && fchown(fd, existing.st_uid, existing.st_gid) != 0);
         // After fchown, which clears the set-id bits.
-        if (fchmod(fd, existing.st_mode & 07777) != 0) error = errno;
+        if (!inPlace && fchmod(fd, existing.st_mode & 07777) != 0) failure = ErrorText(errno);
     }
-    if (error == 0) error = WriteAll(fd, data, size);
-    if (error == 0) error = Sync(fd);
-    if (close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && std::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
-    if (error != 0) {
-        unlink(temporary.c_str());
-        return ErrorText(error);
+    if (failure.empty() && inPlace) failure = CopyInPlace(fd, target, existing);
+    if (close(fd) != 0 && failure.empty()) failure = ErrorText(errno);
+    if (failure.empty() && !inPlace && std::rename(temporary.c_str(), target.c_str()) != 0) {
+        failure = ErrorText(errno);
     }
+    if (!failure.empty() || inPlace) unlink(temporary.c_str());
+    if (!failure.empty()) return failure;
     // Makes the rename itself durable; a failure here loses nothing written.
     const std::string folder = FolderOf(target);
     const int folderFd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

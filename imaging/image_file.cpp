@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <utility>
 
 #include "codecs.h"
@@ -86,37 +88,107 @@ bool CanSave(const std::string& path) { return SaveFormat(LowerExtension(path)) 
 
 bool CanLoad(const std::string& path) { return LoadFormat(LowerExtension(path)) != Format::None; }
 
-std::string EncodeImage(const Picture& picture, const std::string& name, std::vector<uint8_t>& bytes) {
+namespace {
+
+// Writes what it is given to a file, the small pieces (headers, chunk
+// frames) gathered into larger writes.
+class FileSink : public ByteSink {
+public:
+    explicit FileSink(int fd) : fd_(fd) { pending_.reserve(kGather); }
+    bool Put(const uint8_t* data, size_t size) override {
+        if (!error_.empty()) return false;
+        if (pending_.size() + size <= kGather) {
+            pending_.insert(pending_.end(), data, data + size);
+            return true;
+        }
+        return Flush() && Write(data, size);
+    }
+    bool Flush() {
+        const bool ok = pending_.empty() || Write(pending_.data(), pending_.size());
+        pending_.clear();
+        return ok;
+    }
+    const std::string& Error() const { return error_; }
+
+private:
+    static constexpr size_t kGather = size_t{64} << 10;
+    bool Write(const uint8_t* data, size_t size) {
+        error_ = WriteAll(fd_, data, size);
+        return error_.empty();
+    }
+    int fd_;
+    std::vector<uint8_t> pending_;
+    std::string error_;
+};
+
+std::string Encode(const Picture& picture, Format format, ByteSink& out) {
+    const ImageFileOptions& options = Options();
+    try {
+        switch (format) {
+            case Format::Bmp: return EncodeBmp(picture, out);
+            case Format::Jpeg: return EncodeJpeg(picture, options, out);
+            case Format::Pbm: return EncodePnm(picture, PnmKind::Bitmap, options.PnmBinary, out);
+            case Format::Pgm: return EncodePnm(picture, PnmKind::Greymap, options.PnmBinary, out);
+            case Format::Ppm: return EncodePnm(picture, PnmKind::Pixmap, options.PnmBinary, out);
+            case Format::Png: return EncodePng(picture, options, out);
+            case Format::Tga: return EncodeTga(picture, out);
+            case Format::Tiff: return EncodeTiff(picture, options, out);
+            case Format::Pcx:
+            case Format::None: break;
+        }
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    }
+    return "cannot write this format";
+}
+
+// The format to save `name` in, or why there is none.
+std::string SaveFormatOf(const Picture& picture, const std::string& name, Format& format) {
     const std::string extension = LowerExtension(name);
-    const Format format = SaveFormat(extension);
+    format = SaveFormat(extension);
     if (format == Format::None) return UnknownExtension(name, extension);
     if (picture.Empty()) return name + ": there is no picture to save";
-    const ImageFileOptions& options = Options();
+    return "";
+}
+
+}  // namespace
+
+std::string EncodeImage(const Picture& picture, const std::string& name, std::vector<uint8_t>& bytes) {
+    Format format = Format::None;
+    if (std::string error = SaveFormatOf(picture, name, format); !error.empty()) return error;
     std::vector<uint8_t> out;
-    std::string error;
-    switch (format) {
-        case Format::Bmp: error = EncodeBmp(picture, out); break;
-        case Format::Jpeg: error = EncodeJpeg(picture, options, out); break;
-        case Format::Pbm: error = EncodePnm(picture, PnmKind::Bitmap, options.PnmBinary, out); break;
-        case Format::Pgm: error = EncodePnm(picture, PnmKind::Greymap, options.PnmBinary, out); break;
-        case Format::Ppm: error = EncodePnm(picture, PnmKind::Pixmap, options.PnmBinary, out); break;
-        case Format::Png: error = EncodePng(picture, options, out); break;
-        case Format::Tga: error = EncodeTga(picture, out); break;
-        case Format::Tiff: error = EncodeTiff(picture, options, out); break;
-        case Format::Pcx:
-        case Format::None: break;
+    VectorSink sink(out);
+    if (std::string error = Encode(picture, format, sink); !error.empty()) {
+        return name + ": " + (error == kSinkRefused ? "out of memory" : error);
     }
-    if (!error.empty()) return name + ": " + error;
     bytes = std::move(out);
     return "";
 }
 
 std::string SaveImageFile(const Picture& picture, const std::string& path) {
-    std::vector<uint8_t> bytes;
-    if (std::string error = EncodeImage(picture, path, bytes); !error.empty()) return error;
-    if (std::string error = ReplaceFileContents(path, bytes.data(), bytes.size()); !error.empty()) {
-        return path + ": cannot save: " + error;
-    }
+    Format format = Format::None;
+    if (std::string error = SaveFormatOf(picture, path, format); !error.empty()) return error;
+    // The bytes go to the file as they are made; an encoder's own failure
+    // is told apart from the file's.
+    std::string encoderError;
+    const std::string error = ReplaceFileContents(path, [&](int fd) -> std::string {
+        std::unique_ptr<FileSink> made;
+        try {
+            made = std::make_unique<FileSink>(fd);
+        } catch (const std::bad_alloc&) {
+            return encoderError = "out of memory";
+        }
+        FileSink& sink = *made;
+        encoderError = Encode(picture, format, sink);
+        if (encoderError.empty() && !sink.Flush()) return sink.Error();
+        if (encoderError == kSinkRefused && !sink.Error().empty()) {
+            encoderError.clear();
+            return sink.Error();
+        }
+        return encoderError;
+    });
+    if (!encoderError.empty()) return path + ": " + encoderError;
+    if (!error.empty()) return path + ": cannot save: " + error;
     return "";
 }
 

@@ -45,6 +45,12 @@ std::string LoadImageFile(const std::string& path, Picture& picture, ImageInfo* 
 void SetLoadPixelLimit(int64_t pixels);
 int64_t LoadPixelLimit();
 
+// Threads the writers may spread their work over (PNG compression, the text
+// of plain PBM, PGM and PPM): 0, the default, means one per hardware thread.
+// The bytes written never depend on it.
+void SetEncoderThreads(int threads);
+int EncoderThreads();
+
 // Files larger than this are refused before they are read.
 constexpr int64_t kMaxFileBytes = int64_t{2} << 30;
 

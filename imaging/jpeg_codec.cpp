@@ -192,23 +192,15 @@ std::string DecodeJpeg(const uint8_t* data, size_t size, const ImageFileOptions&
     return "";
 }
 
-std::string EncodeJpeg(const Picture& picture, const ImageFileOptions& options, std::vector<uint8_t>& out) {
+std::string EncodeJpeg(const Picture& picture, const ImageFileOptions& options, ByteSink& out) {
     auto state = std::make_unique<WriteState>();
     std::memset(&state->cinfo, 0, sizeof state->cinfo);
     InstallErrors(state->errors);
     state->cinfo.err = &state->errors.manager;
     const bool ok = RunEncode(state.get(), picture, options);
     jpeg_destroy_compress(&state->cinfo);
-    std::string error;
-    if (ok) {
-        try {
-            out.assign(state->buffer, state->buffer + state->length);
-        } catch (const std::bad_alloc&) {
-            error = "out of memory";
-        }
-    } else {
-        error = state->errors.message;
-    }
+    std::string error = ok ? "" : state->errors.message;
+    if (ok && !out.Put(state->buffer, state->length)) error = kSinkRefused;
     std::free(state->buffer);
     return error;
 }

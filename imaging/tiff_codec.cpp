@@ -210,7 +210,7 @@ std::string DecodeTiff(const uint8_t* data, size_t size, Picture& picture, Image
     return error;
 }
 
-std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, std::vector<uint8_t>& out) {
+std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, ByteSink& out) {
     const uint32_t width = static_cast<uint32_t>(picture.Width());
     const uint32_t height = static_cast<uint32_t>(picture.Height());
     // A picture of greys alone is written as a grey scale.
@@ -221,7 +221,14 @@ std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, 
     const bool cmyk = !grey && options.TiffTrueColour == 1;
     const uint16_t samples = grey ? 1 : cmyk ? 4 : 3;
 
+    // libtiff goes back to fill in the header: the file is made in memory,
+    // sized for its strips so that it never moves while it grows.
     std::vector<uint8_t> file;
+    try {
+        file.reserve(size_t{width} * height * samples + 4096);
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    }
     TiffStream stream;
     stream.out = &file;
     TIFF* tif = Open(stream, options.TiffByteOrder == 1 ? "wb" : "wl");
@@ -286,7 +293,7 @@ std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, 
     if (error.empty() && !TIFFFlush(tif)) error = Failure(stream, "libtiff cannot finish the file");
     TIFFClose(tif);
     if (error.empty() && stream.message[0]) error = stream.message;
-    if (error.empty()) out = std::move(file);
+    if (error.empty() && !out.Put(file.data(), file.size())) error = kSinkRefused;
     return error;
 }
 
