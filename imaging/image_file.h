@@ -32,12 +32,12 @@ bool CanLoad(const std::string& path);
 // never over a read-only file, keeping owner and mode, and leaving an
 // existing file whole when saving fails. Returns "" on success, else one
 // line naming the file and what went wrong.
-std::string SaveImageFile(const Picture& picture, const std::string& path);
+[[nodiscard]] std::string SaveImageFile(const Picture& picture, const std::string& path);
 
 // Reads `path` into `picture` (left untouched on failure) and describes it.
 // Anything but a regular file is refused without waiting on it. Returns ""
 // on success, else one line naming the file and what is wrong.
-std::string LoadImageFile(const std::string& path, Picture& picture, ImageInfo* info = nullptr);
+[[nodiscard]] std::string LoadImageFile(const std::string& path, Picture& picture, ImageInfo* info = nullptr);
 
 // Readers refuse pictures of more pixels than this (at most, and by default,
 // Picture::kMaxPixels), and scale the working memory they allow the
@@ -56,12 +56,12 @@ constexpr int64_t kMaxFileBytes = int64_t{2} << 30;
 
 // As LoadImageFile, from `size` bytes in memory; `name` gives the format by
 // its extension and is the name the error names.
-std::string LoadImageMemory(const uint8_t* data, size_t size, const std::string& name, Picture& picture,
+[[nodiscard]] std::string LoadImageMemory(const uint8_t* data, size_t size, const std::string& name, Picture& picture,
                             ImageInfo* info = nullptr);
 
 // Encodes `picture` in the format of `name`'s extension with the options of
 // Options(), into `bytes` (left untouched on failure); SaveImageFile without
 // the file.
-std::string EncodeImage(const Picture& picture, const std::string& name, std::vector<uint8_t>& bytes);
+[[nodiscard]] std::string EncodeImage(const Picture& picture, const std::string& name, std::vector<uint8_t>& bytes);
 
 }  // namespace imaging
