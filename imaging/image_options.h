@@ -23,6 +23,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace imaging {
 
@@ -50,5 +53,19 @@ struct ImageFileOptions {
 
 // The one record every reader and writer consults.
 ImageFileOptions& Options();
+
+// The fields by name, as the command line sets them (--option NAME=VALUE).
+// The names are the fields' own; they and the values' words are matched
+// without regard to case.
+struct ImageOptionHelp {
+    std::string Name;      // e.g. "JpegQuality"
+    std::string Default;   // the value of a new record, e.g. "80"
+    std::string Meaning;   // what it sets and the values it takes
+};
+std::vector<ImageOptionHelp> ImageOptionList();
+
+// Sets the field called `name` from `value`. Returns "" on success, else
+// one line naming the option and what is wrong; `options` is then unchanged.
+[[nodiscard]] std::string SetImageOption(ImageFileOptions& options, std::string_view name, std::string_view value);
 
 }  // namespace imaging
