@@ -4,7 +4,9 @@
 // How the codecs use them:
 // - JPEG: the DCT method codes go to libjpeg (a code it does not know means
 //   its default, integer precise). The quality goes to jpeg_set_quality as
-//   typed; libjpeg itself takes 0 as 1 and values above 100 as 100.
+//   typed; libjpeg itself takes 0 as 1 and values above 100 as 100. From
+//   quality 90 up the colour is not subsampled (4:4:4), below it is halved
+//   both ways (4:2:0).
 // - PBM/PGM/PPM: binary writes P4/P5/P6, else P1/P2/P3 with lines of at most
 //   70 characters. PGM holds the Rec. 601 luma of each pixel, PBM black where
 //   that luma is below 128.
