@@ -20,7 +20,7 @@
 //   so with WriteGamma the gAMA chunk holds 1 / ScreenGamma. On reading with
 //   GammaCorrectionOnRead, a file that has a gAMA chunk is corrected from its
 //   gamma to ScreenGamma (png_set_gamma); a file without one is taken as it
-//   is. Our own files therefore read back unchanged. A ScreenGamma outside
+//   is, whatever sRGB or iCCP chunk it has. Our own files therefore read back unchanged. A ScreenGamma outside
 //   0.1 to 10 writes no chunk and corrects nothing.
 #pragma once
 

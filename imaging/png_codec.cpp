@@ -21,7 +21,8 @@ namespace imaging {
 namespace {
 
 struct PngState {
-    char message[200] = "";
+    char message[240] = "";
+    bool ownWords = false;  // the message is ours, not libpng's
     // Reading
     const uint8_t* data = nullptr;
     size_t size = 0;
@@ -36,9 +37,17 @@ struct PngState {
     bool refused = false;
 };
 
+// Our own refusals go through png_error as well; libpng's are about a
+// damaged file.
+[[noreturn]] void Refuse(png_structp png, PngState* state, const char* message) {
+    state->ownWords = true;
+    png_error(png, message);
+}
+
 void OnError(png_structp png, png_const_charp message) {
     auto* state = static_cast<PngState*>(png_get_error_ptr(png));
-    std::snprintf(state->message, sizeof state->message, "%s", message ? message : "unknown libpng error");
+    std::snprintf(state->message, sizeof state->message, "%s%s", state->ownWords ? "" : "damaged PNG file: ",
+                  message ? message : "unknown libpng error");
     png_longjmp(png, 1);
 }
 
@@ -46,7 +55,7 @@ void OnWarning(png_structp, png_const_charp) {}
 
 void ReadBytes(png_structp png, png_bytep target, size_t count) {
     auto* state = static_cast<PngState*>(png_get_io_ptr(png));
-    if (count > state->size - state->pos) png_error(png, "truncated: the file ends inside the PNG data");
+    if (count > state->size - state->pos) Refuse(png, state, "truncated: the file ends inside the PNG data");
     std::memcpy(target, state->data + state->pos, count);
     state->pos += count;
 }
@@ -75,6 +84,10 @@ bool RunRead(png_structp png, png_infop info, PngState* state) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_read_fn(png, state, ReadBytes);
     png_set_user_limits(png, Picture::kMaxSide, Picture::kMaxSide);
+    // libpng takes an sRGB chunk or an sRGB profile as gamma 1 / 2.2; only
+    // a gAMA chunk gives a file's gamma here, so these are not read at all.
+    static const png_byte kIgnored[] = "sRGB\0iCCP";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnored, 2);
     png_read_info(png, info);
 
     const png_uint_32 width = png_get_image_width(png, info);
@@ -86,7 +99,7 @@ bool RunRead(png_structp png, png_infop info, PngState* state) {
         char refusal[120];
         std::snprintf(refusal, sizeof refusal, "the picture size %lu by %lu is larger than this program accepts",
                       static_cast<unsigned long>(width), static_cast<unsigned long>(height));
-        png_error(png, refusal);
+        Refuse(png, state, refusal);
     }
 
     png_set_scale_16(png);
@@ -100,7 +113,7 @@ bool RunRead(png_structp png, png_infop info, PngState* state) {
     }
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != size_t{width} * 3) png_error(png, "unexpected row layout after conversion");
+    if (png_get_rowbytes(png, info) != size_t{width} * 3) Refuse(png, state, "unexpected row layout after conversion");
 
     state->picture = Picture(static_cast<int32_t>(width), static_cast<int32_t>(height));
     state->rows.resize(height);
