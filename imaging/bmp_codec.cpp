@@ -282,47 +282,49 @@ std::string DecodeBmp(const uint8_t* data, size_t size, Picture& picture, ImageI
     return "";
 }
 
-std::string EncodeBmp(const Picture& picture, std::vector<uint8_t>& out) {
-    const uint32_t width = static_cast<uint32_t>(picture.Width());
-    const uint32_t height = static_cast<uint32_t>(picture.Height());
-    const uint32_t stride = (width * 3 + 3) / 4 * 4;
-    const uint32_t imageSize = stride * height;  // at most 100 million pixels: fits
-    out.clear();
-    out.reserve(54 + size_t{imageSize});
-    auto u16 = [&](uint32_t v) {
-        out.push_back(static_cast<uint8_t>(v));
-        out.push_back(static_cast<uint8_t>(v >> 8));
-    };
-    auto u32 = [&](uint32_t v) {
-        u16(v & 0xFFFF);
-        u16(v >> 16);
-    };
-    out.push_back('B');
-    out.push_back('M');
-    u32(54 + imageSize);
-    u32(0);
-    u32(54);
-    u32(40);
-    u32(width);
-    u32(height);  // positive: bottom-up, the form every reader knows
-    u16(1);
-    u16(24);
-    u32(kRgb);
-    u32(imageSize);
-    u32(2835);  // 72 dots per inch
-    u32(2835);
-    u32(0);
-    u32(0);
-    for (int32_t y = picture.Height() - 1; y >= 0; --y) {
-        const uint8_t* row = picture.Row(y);
-        for (uint32_t x = 0; x < width; ++x) {
-            out.push_back(row[3 * x + 2]);
-            out.push_back(row[3 * x + 1]);
-            out.push_back(row[3 * x]);
+std::string EncodeBmp(const Picture& picture, ByteSink& out) {
+    const int32_t width = picture.Width();
+    const int32_t height = picture.Height();
+    const uint32_t stride = (static_cast<uint32_t>(width) * 3 + 3) / 4 * 4;
+    const uint32_t imageSize = stride * static_cast<uint32_t>(height);  // at most 100 million pixels: fits
+    constexpr uint32_t kHeaderBytes = 54;
+    uint8_t header[kHeaderBytes];
+    uint8_t* p = header;
+    *p++ = 'B';
+    *p++ = 'M';
+    p = PutU32le(p, kHeaderBytes + imageSize);
+    p = PutU32le(p, 0);
+    p = PutU32le(p, kHeaderBytes);
+    p = PutU32le(p, 40);
+    p = PutU32le(p, static_cast<uint32_t>(width));
+    p = PutU32le(p, static_cast<uint32_t>(height));  // positive: bottom-up, the form every reader knows
+    p = PutU16le(p, 1);
+    p = PutU16le(p, 24);
+    p = PutU32le(p, kRgb);
+    p = PutU32le(p, imageSize);
+    p = PutU32le(p, 2835);  // 72 dots per inch
+    p = PutU32le(p, 2835);
+    p = PutU32le(p, 0);
+    PutU32le(p, 0);
+    out.Expect(kHeaderBytes + size_t{imageSize});
+    if (!out.Put(header, sizeof header)) return kSinkRefused;
+
+    const int32_t rows = RowsPerPiece(stride);
+    const size_t pieces = (static_cast<size_t>(height) + rows - 1) / rows;
+    return EncodeInOrder(pieces, [&](size_t piece, ByteBuffer& buffer) {
+        // The bottom row first.
+        const int32_t first = height - 1 - static_cast<int32_t>(piece) * rows;
+        for (int32_t y = first; y >= std::max(0, first - rows + 1); --y) {
+            const uint8_t* in = picture.Row(y);
+            uint8_t* to = buffer.Extend(stride);
+            for (int32_t x = 0; x < width; ++x, in += 3, to += 3) {
+                to[0] = in[2];
+                to[1] = in[1];
+                to[2] = in[0];
+            }
+            for (uint32_t pad = static_cast<uint32_t>(width) * 3; pad < stride; ++pad) *to++ = 0;
         }
-        for (uint32_t pad = width * 3; pad < stride; ++pad) out.push_back(0);
-    }
-    return "";
+    }, out);
 }
 
 }  // namespace imaging

@@ -1,5 +1,6 @@
 // Bounds-checked little- and big-endian reads from a byte buffer. Reads past
 // the end never touch memory outside the buffer; they set the failed flag.
+// The writers' little-endian stores are here too.
 #pragma once
 
 #include <cstddef>
@@ -63,5 +64,14 @@ private:
     size_t pos_ = 0;
     bool failed_ = false;
 };
+
+// Little-endian stores into memory the caller has sized; each returns the
+// byte after the value.
+inline uint8_t* PutU16le(uint8_t* p, uint32_t value) {
+    p[0] = static_cast<uint8_t>(value);
+    p[1] = static_cast<uint8_t>(value >> 8);
+    return p + 2;
+}
+inline uint8_t* PutU32le(uint8_t* p, uint32_t value) { return PutU16le(PutU16le(p, value & 0xFFFF), value >> 16); }
 
 }  // namespace imaging

@@ -3,12 +3,15 @@
 // Every decoder reads from memory, treats the bytes as hostile and returns ""
 // on success or a short description of what is wrong (the caller adds the
 // file name). A decoder writes `picture` and `info` only on success.
-// Every encoder appends the complete file to `out` and returns "" or why it
-// could not.
+// Every encoder puts the complete file into a sink, in order, and returns ""
+// or why it could not.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,24 +21,80 @@
 
 namespace imaging {
 
-std::string DecodeBmp(const uint8_t* data, size_t size, Picture& picture, ImageInfo& info);
-std::string DecodeTga(const uint8_t* data, size_t size, Picture& picture, ImageInfo& info);
-std::string DecodePcx(const uint8_t* data, size_t size, Picture& picture, ImageInfo& info);
-std::string DecodePnm(const uint8_t* data, size_t size, Picture& picture, ImageInfo& info);
-std::string DecodePng(const uint8_t* data, size_t size, const ImageFileOptions& options,
-                      Picture& picture, ImageInfo& info);
-std::string DecodeJpeg(const uint8_t* data, size_t size, const ImageFileOptions& options,
-                       Picture& picture, ImageInfo& info);
-std::string DecodeTiff(const uint8_t* data, size_t size, Picture& picture, ImageInfo& info);
+// Where an encoder puts the file it makes: in order, in pieces of any size.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // The whole file's size, or a bound on it, when the encoder knows it.
+    virtual void Expect(size_t /*bytes*/) {}
+    // False when the bytes cannot be taken; the encoder then stops and
+    // returns kSinkRefused (the sink knows why). Never throws.
+    [[nodiscard]] virtual bool Put(const uint8_t* data, size_t size) = 0;
+};
+
+inline const std::string kSinkRefused = "the file could not be written";
+
+// Collects the file in a vector.
+class VectorSink : public ByteSink {
+public:
+    explicit VectorSink(std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+    void Expect(size_t bytes) override;
+    [[nodiscard]] bool Put(const uint8_t* data, size_t size) override;
+
+private:
+    std::vector<uint8_t>& bytes_;
+};
+
+// A byte buffer that grows without clearing what it adds.
+class ByteBuffer {
+public:
+    // Adds `count` bytes of unspecified value at the end and returns the first.
+    uint8_t* Extend(size_t count);
+    // Keeps the first `size` bytes.
+    void Truncate(size_t size) { size_ = std::min(size, size_); }
+    void Clear() { size_ = 0; }
+    uint8_t* Data() { return data_.get(); }
+    const uint8_t* Data() const { return data_.get(); }
+    size_t Size() const { return size_; }
+
+private:
+    std::unique_ptr<uint8_t[]> data_;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
+// Makes pieces 0 to count - 1 of a file with make(index, buffer), each into
+// an empty buffer, spread over the encoder threads, and puts them into
+// `sink` in order as they are done. `make` may throw std::bad_alloc.
+// Returns "", "out of memory" or kSinkRefused.
+[[nodiscard]] std::string EncodeInOrder(size_t count, const std::function<void(size_t, ByteBuffer&)>& make,
+                                        ByteSink& sink);
+
+// Rows a piece of a row-by-row encoder holds: about `bytes` worth of rows of
+// `rowBytes` each, one at least. The pieces, and so the file, never depend
+// on the thread count.
+inline int32_t RowsPerPiece(size_t rowBytes, size_t bytes = size_t{1} << 20) {
+    return static_cast<int32_t>(std::clamp<size_t>(bytes / std::max<size_t>(rowBytes, 1), 1, Picture::kMaxSide));
+}
+
+[[nodiscard]] std::string DecodeBmp(const uint8_t* data, size_t size, Picture& picture, ImageInfo& info);
+[[nodiscard]] std::string DecodeTga(const uint8_t* data, size_t size, Picture& picture, ImageInfo& info);
+[[nodiscard]] std::string DecodePcx(const uint8_t* data, size_t size, Picture& picture, ImageInfo& info);
+[[nodiscard]] std::string DecodePnm(const uint8_t* data, size_t size, Picture& picture, ImageInfo& info);
+[[nodiscard]] std::string DecodePng(const uint8_t* data, size_t size, const ImageFileOptions& options,
+                                    Picture& picture, ImageInfo& info);
+[[nodiscard]] std::string DecodeJpeg(const uint8_t* data, size_t size, const ImageFileOptions& options,
+                                     Picture& picture, ImageInfo& info);
+[[nodiscard]] std::string DecodeTiff(const uint8_t* data, size_t size, Picture& picture, ImageInfo& info);
 
 enum class PnmKind { Bitmap, Greymap, Pixmap };
 
-std::string EncodeBmp(const Picture& picture, std::vector<uint8_t>& out);
-std::string EncodeTga(const Picture& picture, std::vector<uint8_t>& out);
-std::string EncodePnm(const Picture& picture, PnmKind kind, bool binary, std::vector<uint8_t>& out);
-std::string EncodePng(const Picture& picture, const ImageFileOptions& options, std::vector<uint8_t>& out);
-std::string EncodeJpeg(const Picture& picture, const ImageFileOptions& options, std::vector<uint8_t>& out);
-std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, std::vector<uint8_t>& out);
+[[nodiscard]] std::string EncodeBmp(const Picture& picture, ByteSink& out);
+[[nodiscard]] std::string EncodeTga(const Picture& picture, ByteSink& out);
+[[nodiscard]] std::string EncodePnm(const Picture& picture, PnmKind kind, bool binary, ByteSink& out);
+[[nodiscard]] std::string EncodePng(const Picture& picture, const ImageFileOptions& options, ByteSink& out);
+[[nodiscard]] std::string EncodeJpeg(const Picture& picture, const ImageFileOptions& options, ByteSink& out);
+[[nodiscard]] std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, ByteSink& out);
 
 // Grey level of a colour for the bilevel and grey writers: the Rec. 601
 // luma, rounded, in 0..255.

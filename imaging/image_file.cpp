@@ -1,19 +1,18 @@
-// Choosing the codec by extension, reading whole files, and saving through a
-// temporary file in the target's folder.
+// Choosing the codec by extension, reading whole files, and saving.
 #include "image_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <utility>
 
 #include "codecs.h"
+#include "file_access.h"
 
 namespace imaging {
 
@@ -55,32 +54,6 @@ std::string UnknownExtension(const std::string& path, const std::string& extensi
     return path + ": unknown image file extension \"" + extension + "\"";
 }
 
-// Temporary files are named after the target so that one left behind by a
-// crash is recognisable; the counter keeps names apart within the process.
-std::string TemporaryName(const std::string& path, int attempt) {
-    static std::atomic<unsigned> counter{0};
-    const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    // Shortened so that the name stays within the file system's limit.
-    const std::string base = (slash == std::string::npos ? path : path.substr(slash + 1)).substr(0, 200);
-    return folder + "." + base + "." + std::to_string(static_cast<long>(getpid())) + "-" +
-           std::to_string(counter.fetch_add(1)) + "-" + std::to_string(attempt) + ".tmp";
-}
-
-std::string WriteAll(int fd, const std::vector<uint8_t>& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return std::strerror(errno);
-        }
-        done += static_cast<size_t>(written);
-    }
-    if (fsync(fd) != 0 && errno != EINVAL && errno != EROFS) return std::strerror(errno);
-    return "";
-}
-
 }  // namespace
 
 std::string SizeText(int64_t width, int64_t height) {
@@ -115,55 +88,107 @@ bool CanSave(const std::string& path) { return SaveFormat(LowerExtension(path)) 
 
 bool CanLoad(const std::string& path) { return LoadFormat(LowerExtension(path)) != Format::None; }
 
-std::string EncodeImage(const Picture& picture, const std::string& name, std::vector<uint8_t>& bytes) {
+namespace {
+
+// Writes what it is given to a file, the small pieces (headers, chunk
+// frames) gathered into larger writes.
+class FileSink : public ByteSink {
+public:
+    explicit FileSink(int fd) : fd_(fd) { pending_.reserve(kGather); }
+    bool Put(const uint8_t* data, size_t size) override {
+        if (!error_.empty()) return false;
+        if (pending_.size() + size <= kGather) {
+            pending_.insert(pending_.end(), data, data + size);
+            return true;
+        }
+        return Flush() && Write(data, size);
+    }
+    bool Flush() {
+        const bool ok = pending_.empty() || Write(pending_.data(), pending_.size());
+        pending_.clear();
+        return ok;
+    }
+    const std::string& Error() const { return error_; }
+
+private:
+    static constexpr size_t kGather = size_t{64} << 10;
+    bool Write(const uint8_t* data, size_t size) {
+        error_ = WriteAll(fd_, data, size);
+        return error_.empty();
+    }
+    int fd_;
+    std::vector<uint8_t> pending_;
+    std::string error_;
+};
+
+std::string Encode(const Picture& picture, Format format, ByteSink& out) {
+    const ImageFileOptions& options = Options();
+    try {
+        switch (format) {
+            case Format::Bmp: return EncodeBmp(picture, out);
+            case Format::Jpeg: return EncodeJpeg(picture, options, out);
+            case Format::Pbm: return EncodePnm(picture, PnmKind::Bitmap, options.PnmBinary, out);
+            case Format::Pgm: return EncodePnm(picture, PnmKind::Greymap, options.PnmBinary, out);
+            case Format::Ppm: return EncodePnm(picture, PnmKind::Pixmap, options.PnmBinary, out);
+            case Format::Png: return EncodePng(picture, options, out);
+            case Format::Tga: return EncodeTga(picture, out);
+            case Format::Tiff: return EncodeTiff(picture, options, out);
+            case Format::Pcx:
+            case Format::None: break;
+        }
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    }
+    return "cannot write this format";
+}
+
+// The format to save `name` in, or why there is none.
+std::string SaveFormatOf(const Picture& picture, const std::string& name, Format& format) {
     const std::string extension = LowerExtension(name);
-    const Format format = SaveFormat(extension);
+    format = SaveFormat(extension);
     if (format == Format::None) return UnknownExtension(name, extension);
     if (picture.Empty()) return name + ": there is no picture to save";
-    const ImageFileOptions& options = Options();
+    return "";
+}
+
+}  // namespace
+
+std::string EncodeImage(const Picture& picture, const std::string& name, std::vector<uint8_t>& bytes) {
+    Format format = Format::None;
+    if (std::string error = SaveFormatOf(picture, name, format); !error.empty()) return error;
     std::vector<uint8_t> out;
-    std::string error;
-    switch (format) {
-        case Format::Bmp: error = EncodeBmp(picture, out); break;
-        case Format::Jpeg: error = EncodeJpeg(picture, options, out); break;
-        case Format::Pbm: error = EncodePnm(picture, PnmKind::Bitmap, options.PnmBinary, out); break;
-        case Format::Pgm: error = EncodePnm(picture, PnmKind::Greymap, options.PnmBinary, out); break;
-        case Format::Ppm: error = EncodePnm(picture, PnmKind::Pixmap, options.PnmBinary, out); break;
-        case Format::Png: error = EncodePng(picture, options, out); break;
-        case Format::Tga: error = EncodeTga(picture, out); break;
-        case Format::Tiff: error = EncodeTiff(picture, options, out); break;
-        case Format::Pcx:
-        case Format::None: break;
+    VectorSink sink(out);
+    if (std::string error = Encode(picture, format, sink); !error.empty()) {
+        return name + ": " + (error == kSinkRefused ? "out of memory" : error);
     }
-    if (!error.empty()) return name + ": " + error;
     bytes = std::move(out);
     return "";
 }
 
 std::string SaveImageFile(const Picture& picture, const std::string& path) {
-    std::vector<uint8_t> bytes;
-    if (std::string error = EncodeImage(picture, path, bytes); !error.empty()) return error;
-
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = TemporaryName(path, attempt);
-        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) return path + ": cannot create a file in its folder: " + std::strerror(errno);
-
-    // A replaced file keeps its permissions.
-    struct stat existing {};
-    if (stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) fchmod(fd, existing.st_mode & 07777);
-
-    std::string error = WriteAll(fd, bytes);
-    if (close(fd) != 0 && error.empty()) error = std::strerror(errno);
-    if (error.empty() && std::rename(temporary.c_str(), path.c_str()) != 0) error = std::strerror(errno);
-    if (!error.empty()) {
-        unlink(temporary.c_str());
-        return path + ": cannot save: " + error;
-    }
+    Format format = Format::None;
+    if (std::string error = SaveFormatOf(picture, path, format); !error.empty()) return error;
+    // The bytes go to the file as they are made; an encoder's own failure
+    // is told apart from the file's.
+    std::string encoderError;
+    const std::string error = ReplaceFileContents(path, [&](int fd) -> std::string {
+        std::unique_ptr<FileSink> made;
+        try {
+            made = std::make_unique<FileSink>(fd);
+        } catch (const std::bad_alloc&) {
+            return encoderError = "out of memory";
+        }
+        FileSink& sink = *made;
+        encoderError = Encode(picture, format, sink);
+        if (encoderError.empty() && !sink.Flush()) return sink.Error();
+        if (encoderError == kSinkRefused && !sink.Error().empty()) {
+            encoderError.clear();
+            return sink.Error();
+        }
+        return encoderError;
+    });
+    if (!encoderError.empty()) return path + ": " + encoderError;
+    if (!error.empty()) return path + ": cannot save: " + error;
     return "";
 }
 
@@ -201,35 +226,29 @@ std::string LoadImageMemory(const uint8_t* data, size_t size, const std::string&
 std::string LoadImageFile(const std::string& path, Picture& picture, ImageInfo* info) {
     const std::string extension = LowerExtension(path);
     if (LoadFormat(extension) == Format::None) return UnknownExtension(path, extension);
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return path + ": cannot open: " + std::strerror(errno);
-    struct stat status {};
+    int64_t size = 0;
     std::string error;
-    if (fstat(fd, &status) != 0) {
-        error = std::strerror(errno);
-    } else if (!S_ISREG(status.st_mode)) {
-        error = "not a regular file";
-    } else if (status.st_size > kMaxFileBytes) {
-        error = "the file is larger than " + std::to_string(kMaxFileBytes / (1024 * 1024)) + " MB";
+    const int fd = OpenRegularFile(path, size, error);
+    if (fd < 0) return path + ": cannot open: " + error;
+    if (size > kMaxFileBytes) {
+        close(fd);
+        return path + ": the file is larger than " + std::to_string(kMaxFileBytes / (1024 * 1024)) + " MB";
     }
-    std::vector<uint8_t> bytes;
-    if (error.empty()) {
-        bytes.resize(static_cast<size_t>(status.st_size));
-        size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t got = read(fd, bytes.data() + done, bytes.size() - done);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) {
-                error = std::strerror(errno);
-                break;
-            }
-            if (got == 0) break;
-            done += static_cast<size_t>(got);
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = read(fd, bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            error = std::strerror(errno);
+            break;
         }
-        bytes.resize(done);
+        if (got == 0) break;
+        done += static_cast<size_t>(got);
     }
     close(fd);
     if (!error.empty()) return path + ": cannot read: " + error;
+    bytes.resize(done);
     return LoadImageMemory(bytes.data(), bytes.size(), path, picture, info);
 }
 

@@ -27,15 +27,17 @@ struct ImageInfo {
 bool CanSave(const std::string& path);
 bool CanLoad(const std::string& path);
 
-// Writes `picture` to `path` with the options of Options(). The file is
-// written to a temporary file in the same folder and renamed over the
-// target, so an existing file is never damaged. Returns "" on success,
-// else one line naming the file and what went wrong.
-std::string SaveImageFile(const Picture& picture, const std::string& path);
+// Writes `picture` to `path` with the options of Options(), as
+// ReplaceFileContents (file_access.h) writes files: through symbolic links,
+// never over a read-only file, keeping owner and mode, and leaving an
+// existing file whole when saving fails. Returns "" on success, else one
+// line naming the file and what went wrong.
+[[nodiscard]] std::string SaveImageFile(const Picture& picture, const std::string& path);
 
 // Reads `path` into `picture` (left untouched on failure) and describes it.
-// Returns "" on success, else one line naming the file and what is wrong.
-std::string LoadImageFile(const std::string& path, Picture& picture, ImageInfo* info = nullptr);
+// Anything but a regular file is refused without waiting on it. Returns ""
+// on success, else one line naming the file and what is wrong.
+[[nodiscard]] std::string LoadImageFile(const std::string& path, Picture& picture, ImageInfo* info = nullptr);
 
 // Readers refuse pictures of more pixels than this (at most, and by default,
 // Picture::kMaxPixels), and scale the working memory they allow the
@@ -43,17 +45,23 @@ std::string LoadImageFile(const std::string& path, Picture& picture, ImageInfo* 
 void SetLoadPixelLimit(int64_t pixels);
 int64_t LoadPixelLimit();
 
+// Threads the writers may spread their work over (PNG compression, the text
+// of plain PBM, PGM and PPM): 0, the default, means one per hardware thread.
+// The bytes written never depend on it.
+void SetEncoderThreads(int threads);
+int EncoderThreads();
+
 // Files larger than this are refused before they are read.
 constexpr int64_t kMaxFileBytes = int64_t{2} << 30;
 
 // As LoadImageFile, from `size` bytes in memory; `name` gives the format by
 // its extension and is the name the error names.
-std::string LoadImageMemory(const uint8_t* data, size_t size, const std::string& name, Picture& picture,
+[[nodiscard]] std::string LoadImageMemory(const uint8_t* data, size_t size, const std::string& name, Picture& picture,
                             ImageInfo* info = nullptr);
 
 // Encodes `picture` in the format of `name`'s extension with the options of
 // Options(), into `bytes` (left untouched on failure); SaveImageFile without
 // the file.
-std::string EncodeImage(const Picture& picture, const std::string& name, std::vector<uint8_t>& bytes);
+[[nodiscard]] std::string EncodeImage(const Picture& picture, const std::string& name, std::vector<uint8_t>& bytes);
 
 }  // namespace imaging

@@ -4,7 +4,9 @@
 // How the codecs use them:
 // - JPEG: the DCT method codes go to libjpeg (a code it does not know means
 //   its default, integer precise). The quality goes to jpeg_set_quality as
-//   typed; libjpeg itself takes 0 as 1 and values above 100 as 100.
+//   typed; libjpeg itself takes 0 as 1 and values above 100 as 100. From
+//   quality 90 up the colour is not subsampled (4:4:4), below it is halved
+//   both ways (4:2:0).
 // - PBM/PGM/PPM: binary writes P4/P5/P6, else P1/P2/P3 with lines of at most
 //   70 characters. PGM holds the Rec. 601 luma of each pixel, PBM black where
 //   that luma is below 128.
@@ -18,11 +20,14 @@
 //   so with WriteGamma the gAMA chunk holds 1 / ScreenGamma. On reading with
 //   GammaCorrectionOnRead, a file that has a gAMA chunk is corrected from its
 //   gamma to ScreenGamma (png_set_gamma); a file without one is taken as it
-//   is. Our own files therefore read back unchanged. A ScreenGamma outside
+//   is, whatever sRGB or iCCP chunk it has. Our own files therefore read back unchanged. A ScreenGamma outside
 //   0.1 to 10 writes no chunk and corrects nothing.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace imaging {
 
@@ -50,5 +55,19 @@ struct ImageFileOptions {
 
 // The one record every reader and writer consults.
 ImageFileOptions& Options();
+
+// The fields by name, as the command line sets them (--option NAME=VALUE).
+// The names are the fields' own; they and the values' words are matched
+// without regard to case.
+struct ImageOptionHelp {
+    std::string Name;      // e.g. "JpegQuality"
+    std::string Default;   // the value of a new record, e.g. "80"
+    std::string Meaning;   // what it sets and the values it takes
+};
+std::vector<ImageOptionHelp> ImageOptionList();
+
+// Sets the field called `name` from `value`. Returns "" on success, else
+// one line naming the option and what is wrong; `options` is then unchanged.
+[[nodiscard]] std::string SetImageOption(ImageFileOptions& options, std::string_view name, std::string_view value);
 
 }  // namespace imaging

@@ -22,18 +22,43 @@ namespace {
 struct JpegErrors {
     jpeg_error_mgr manager;  // first, so libjpeg's pointer is ours too
     jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
+    char message[JMSG_LENGTH_MAX + 40];
 };
 
 [[noreturn]] void OnError(j_common_ptr cinfo) {
     auto* errors = reinterpret_cast<JpegErrors*>(cinfo->err);
-    (*cinfo->err->format_message)(cinfo, errors->message);
+    char text[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, text);
+    if (cinfo->is_decompressor) {
+        const bool unsupported = std::strncmp(text, "Unsupported", 11) == 0;
+        std::snprintf(errors->message, sizeof errors->message, "%s JPEG file: %s",
+                      unsupported ? "unsupported" : "damaged", text);
+    } else {
+        std::snprintf(errors->message, sizeof errors->message, "%s", text);
+    }
     std::longjmp(errors->jump, 1);
 }
 
-// Warnings are dropped, except that data ending early counts as a damaged file.
+// Warnings are dropped, except that data ending early, at the end of the
+// file or at a marker, counts as a damaged file: libjpeg would fill the
+// rest of the picture with grey.
 void OnMessage(j_common_ptr cinfo, int level) {
-    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) OnError(cinfo);
+    if (level < 0 && (cinfo->err->msg_code == JWRN_JPEG_EOF || cinfo->err->msg_code == JWRN_HIT_MARKER)) {
+        OnError(cinfo);
+    }
+}
+
+// Whether `size` bytes can hold the picture at all. Huffman-coded
+// sequential data takes two bits a block at least (a DC code and an end of
+// block); progressive and arithmetic coding can take less, and are not
+// judged.
+bool LargeEnough(const jpeg_decompress_struct& cinfo, size_t size) {
+    if (cinfo.progressive_mode || cinfo.arith_code) return true;
+    uint64_t blocks = 0;
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        blocks += uint64_t{cinfo.comp_info[c].width_in_blocks} * cinfo.comp_info[c].height_in_blocks;
+    }
+    return uint64_t{size} * 8 >= 2 * blocks;
 }
 
 void OnOutput(j_common_ptr) {}
@@ -91,6 +116,12 @@ bool RunDecode(ReadState* s, const uint8_t* data, size_t size, uint8_t method) {
     if (!SizeReadable(cinfo.image_width, cinfo.image_height)) {
         std::snprintf(s->errors.message, sizeof s->errors.message,
                       "the picture size %u by %u is larger than this program accepts", cinfo.image_width,
+                      cinfo.image_height);
+        return false;
+    }
+    if (!LargeEnough(cinfo, size)) {
+        std::snprintf(s->errors.message, sizeof s->errors.message,
+                      "damaged JPEG file: %zu bytes cannot hold a %u by %u picture", size, cinfo.image_width,
                       cinfo.image_height);
         return false;
     }
@@ -159,6 +190,12 @@ bool RunEncode(WriteState* s, const Picture& picture, const ImageFileOptions& op
     jpeg_set_defaults(&cinfo);
     // The quality goes as typed: libjpeg itself takes 0 as 1 and caps at 100.
     jpeg_set_quality(&cinfo, options.JpegQuality, TRUE);
+    // From quality 90 up the colour keeps every pixel (4:4:4): halving it
+    // costs more than the quality gains.
+    if (options.JpegQuality >= 90) {
+        cinfo.comp_info[0].h_samp_factor = 1;
+        cinfo.comp_info[0].v_samp_factor = 1;
+    }
     cinfo.dct_method = DctMethod(options.JpegWriteMethod);
     if (options.JpegProgressive) jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
@@ -192,23 +229,15 @@ std::string DecodeJpeg(const uint8_t* data, size_t size, const ImageFileOptions&
     return "";
 }
 
-std::string EncodeJpeg(const Picture& picture, const ImageFileOptions& options, std::vector<uint8_t>& out) {
+std::string EncodeJpeg(const Picture& picture, const ImageFileOptions& options, ByteSink& out) {
     auto state = std::make_unique<WriteState>();
     std::memset(&state->cinfo, 0, sizeof state->cinfo);
     InstallErrors(state->errors);
     state->cinfo.err = &state->errors.manager;
     const bool ok = RunEncode(state.get(), picture, options);
     jpeg_destroy_compress(&state->cinfo);
-    std::string error;
-    if (ok) {
-        try {
-            out.assign(state->buffer, state->buffer + state->length);
-        } catch (const std::bad_alloc&) {
-            error = "out of memory";
-        }
-    } else {
-        error = state->errors.message;
-    }
+    std::string error = ok ? "" : state->errors.message;
+    if (ok && !out.Put(state->buffer, state->length)) error = kSinkRefused;
     std::free(state->buffer);
     return error;
 }

@@ -1,13 +1,17 @@
-// PNG through libpng. libpng reports errors by calling our handler, which
-// records the text and longjmps back into the one function per direction
-// that holds the setjmp; every C++ object those functions use lives in a
-// state record owned by their caller, so no destructor is ever skipped.
+// PNG through libpng, with the compressed picture data made here on every
+// core. libpng reports errors by calling our handler, which records the
+// text and longjmps back into the small function that holds the setjmp;
+// every C++ object those functions use lives in a state record owned by
+// their caller, so no destructor is ever skipped.
 #include <png.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "codecs.h"
@@ -17,7 +21,8 @@ namespace imaging {
 namespace {
 
 struct PngState {
-    char message[200] = "";
+    char message[240] = "";
+    bool ownWords = false;  // the message is ours, not libpng's
     // Reading
     const uint8_t* data = nullptr;
     size_t size = 0;
@@ -28,14 +33,21 @@ struct PngState {
     std::vector<png_bytep> rows;
     ImageInfo info;
     // Writing
-    const Picture* source = nullptr;
-    std::vector<uint8_t>* out = nullptr;
-    double fileGamma = 0.0;  // 0 writes no gAMA chunk
+    ByteSink* out = nullptr;
+    bool refused = false;
 };
+
+// Our own refusals go through png_error as well; libpng's are about a
+// damaged file.
+[[noreturn]] void Refuse(png_structp png, PngState* state, const char* message) {
+    state->ownWords = true;
+    png_error(png, message);
+}
 
 void OnError(png_structp png, png_const_charp message) {
     auto* state = static_cast<PngState*>(png_get_error_ptr(png));
-    std::snprintf(state->message, sizeof state->message, "%s", message ? message : "unknown libpng error");
+    std::snprintf(state->message, sizeof state->message, "%s%s", state->ownWords ? "" : "damaged PNG file: ",
+                  message ? message : "unknown libpng error");
     png_longjmp(png, 1);
 }
 
@@ -43,20 +55,15 @@ void OnWarning(png_structp, png_const_charp) {}
 
 void ReadBytes(png_structp png, png_bytep target, size_t count) {
     auto* state = static_cast<PngState*>(png_get_io_ptr(png));
-    if (count > state->size - state->pos) png_error(png, "truncated: the file ends inside the PNG data");
+    if (count > state->size - state->pos) Refuse(png, state, "truncated: the file ends inside the PNG data");
     std::memcpy(target, state->data + state->pos, count);
     state->pos += count;
 }
 
+// Never longjmps: the calls that write run inside C++ code of ours.
 void WriteBytes(png_structp png, png_bytep source, size_t count) {
     auto* state = static_cast<PngState*>(png_get_io_ptr(png));
-    bool failed = false;
-    try {
-        state->out->insert(state->out->end(), source, source + count);
-    } catch (const std::bad_alloc&) {
-        failed = true;
-    }
-    if (failed) png_error(png, "out of memory");
+    if (!state->refused && !state->out->Put(source, count)) state->refused = true;
 }
 
 void FlushBytes(png_structp) {}
@@ -77,6 +84,10 @@ bool RunRead(png_structp png, png_infop info, PngState* state) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_read_fn(png, state, ReadBytes);
     png_set_user_limits(png, Picture::kMaxSide, Picture::kMaxSide);
+    // libpng takes an sRGB chunk or an sRGB profile as gamma 1 / 2.2; only
+    // a gAMA chunk gives a file's gamma here, so these are not read at all.
+    static const png_byte kIgnored[] = "sRGB\0iCCP";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnored, 2);
     png_read_info(png, info);
 
     const png_uint_32 width = png_get_image_width(png, info);
@@ -88,7 +99,7 @@ bool RunRead(png_structp png, png_infop info, PngState* state) {
         char refusal[120];
         std::snprintf(refusal, sizeof refusal, "the picture size %lu by %lu is larger than this program accepts",
                       static_cast<unsigned long>(width), static_cast<unsigned long>(height));
-        png_error(png, refusal);
+        Refuse(png, state, refusal);
     }
 
     png_set_scale_16(png);
@@ -102,7 +113,7 @@ bool RunRead(png_structp png, png_infop info, PngState* state) {
     }
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != size_t{width} * 3) png_error(png, "unexpected row layout after conversion");
+    if (png_get_rowbytes(png, info) != size_t{width} * 3) Refuse(png, state, "unexpected row layout after conversion");
 
     state->picture = Picture(static_cast<int32_t>(width), static_cast<int32_t>(height));
     state->rows.resize(height);
@@ -128,19 +139,109 @@ bool RunRead(png_structp png, png_infop info, PngState* state) {
     return true;
 }
 
-bool RunWrite(png_structp png, png_infop info, PngState* state) {
+// The signature and the chunks before the picture data.
+bool StartFile(png_structp png, png_infop info, PngState* state, const Picture& picture, double fileGamma) {
     if (setjmp(png_jmpbuf(png))) return false;
-    const Picture& picture = *state->source;
     png_set_write_fn(png, state, WriteBytes, FlushBytes);
     png_set_IHDR(png, info, static_cast<png_uint_32>(picture.Width()), static_cast<png_uint_32>(picture.Height()), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (state->fileGamma > 0.0) png_set_gAMA(png, info, state->fileGamma);
+    if (fileGamma > 0.0) png_set_gAMA(png, info, fileGamma);
     png_write_info(png, info);
-    for (int32_t y = 0; y < picture.Height(); ++y) {
-        png_write_row(png, const_cast<png_bytep>(picture.Row(y)));
-    }
-    png_write_end(png, info);
     return true;
+}
+
+bool WriteChunk(png_structp png, const char* type, const uint8_t* data, size_t size) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_write_chunk(png, reinterpret_cast<png_const_bytep>(type), data, size);
+    return true;
+}
+
+// Puts each piece of the compressed data into an IDAT chunk of its own.
+class IdatSink : public ByteSink {
+public:
+    IdatSink(png_structp png, const PngState& state) : png_(png), state_(state) {}
+    bool Put(const uint8_t* data, size_t size) override {
+        return WriteChunk(png_, "IDAT", data, size) && !state_.refused;
+    }
+
+private:
+    png_structp png_;
+    const PngState& state_;
+};
+
+// Speed over size: level 1 takes a quarter of the time of zlib's default
+// level 6 on a 3200 by 2400 picture, for a file about 40 % larger.
+constexpr int kCompressionLevel = 1;
+// Filtered bytes compressed apart; the pieces are joined as one stream.
+constexpr size_t kPieceBytes = size_t{512} << 10;
+
+class Deflater {
+public:
+    Deflater() {
+        if (deflateInit2(&stream_, kCompressionLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+            throw std::bad_alloc();
+        }
+    }
+    ~Deflater() { deflateEnd(&stream_); }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+
+    // Appends `size` bytes compressed to `out`: the last piece ends the
+    // stream, the others end on a byte boundary (a sync flush) so that the
+    // next piece's blocks follow on.
+    void Compress(const uint8_t* data, size_t size, bool last, ByteBuffer& out) {
+        const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
+        stream_.next_in = const_cast<Bytef*>(data);
+        stream_.avail_in = static_cast<uInt>(size);
+        const size_t start = out.Size();
+        size_t room = deflateBound(&stream_, size) + 16;
+        size_t produced = 0;
+        out.Extend(room);
+        for (;;) {
+            stream_.next_out = out.Data() + start + produced;
+            stream_.avail_out = static_cast<uInt>(room - produced);
+            const int result = deflate(&stream_, flush);
+            produced = room - stream_.avail_out;
+            if (result == Z_STREAM_END || (!last && result == Z_OK && stream_.avail_out > 0)) break;
+            // zlib fails here only for want of room, which it gets.
+            if (result != Z_OK && result != Z_BUF_ERROR) throw std::bad_alloc();
+            out.Extend(room);
+            room *= 2;
+        }
+        out.Truncate(start + produced);
+    }
+
+private:
+    z_stream stream_{};
+};
+
+// The filter of every row but the first is Up, which is quick and does
+// about as well as any on these pictures; the first has none.
+void FilterRows(const Picture& picture, int32_t first, int32_t count, uint8_t* out) {
+    const size_t rowBytes = size_t{3} * static_cast<uint32_t>(picture.Width());
+    for (int32_t y = first; y < first + count; ++y) {
+        const uint8_t* row = picture.Row(y);
+        if (y == 0) {
+            *out++ = 0;
+            std::memcpy(out, row, rowBytes);
+        } else {
+            *out++ = 2;
+            const uint8_t* above = picture.Row(y - 1);
+            for (size_t i = 0; i < rowBytes; ++i) out[i] = static_cast<uint8_t>(row[i] - above[i]);
+        }
+        out += rowBytes;
+    }
+}
+
+// The zlib stream header for the compression level (RFC 1950).
+void PutZlibHeader(ByteBuffer& out) {
+    const unsigned levelFlag = kCompressionLevel == 1 ? 0 : kCompressionLevel < 6 ? 1 : kCompressionLevel == 6 ? 2 : 3;
+    const unsigned method = 0x78;  // deflate, 32 KB window
+    unsigned flags = levelFlag << 6;
+    flags += 31 - (method * 256 + flags) % 31;
+    uint8_t* p = out.Extend(2);
+    p[0] = static_cast<uint8_t>(method);
+    p[1] = static_cast<uint8_t>(flags);
 }
 
 }  // namespace
@@ -175,18 +276,53 @@ std::string DecodePng(const uint8_t* data, size_t size, const ImageFileOptions& 
     return "";
 }
 
-std::string EncodePng(const Picture& picture, const ImageFileOptions& options, std::vector<uint8_t>& out) {
+std::string EncodePng(const Picture& picture, const ImageFileOptions& options, ByteSink& out) {
     PngState state;
-    state.source = &picture;
     state.out = &out;
-    if (options.WriteGamma && UsableScreenGamma(options.ScreenGamma)) state.fileGamma = 1.0 / options.ScreenGamma;
+    const double fileGamma = options.WriteGamma && UsableScreenGamma(options.ScreenGamma) ? 1.0 / options.ScreenGamma : 0.0;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
     if (!png) return "out of memory";
     png_infop pngInfo = png_create_info_struct(png);
-    const bool ok = pngInfo && RunWrite(png, pngInfo, &state);
-    if (!pngInfo) std::snprintf(state.message, sizeof state.message, "out of memory");
+    std::string error;
+    if (!pngInfo) {
+        error = "out of memory";
+    } else if (!StartFile(png, pngInfo, &state, picture, fileGamma)) {
+        error = state.message;
+    } else {
+        // Pieces of rows are filtered and compressed apart, each with its
+        // own Adler-32 checksum, which are then combined for the stream's end.
+        const size_t rowBytes = size_t{3} * static_cast<uint32_t>(picture.Width()) + 1;
+        const int32_t rows = RowsPerPiece(rowBytes, kPieceBytes);
+        const int32_t height = picture.Height();
+        const size_t pieces = (static_cast<size_t>(height) + rows - 1) / rows;
+        std::vector<uLong> checksums(pieces);
+        IdatSink idat(png, state);
+        error = EncodeInOrder(pieces, [&](size_t piece, ByteBuffer& buffer) {
+            const int32_t first = static_cast<int32_t>(piece) * rows;
+            const int32_t count = std::min(rows, height - first);
+            const size_t size = rowBytes * static_cast<size_t>(count);
+            std::unique_ptr<uint8_t[]> filtered(new uint8_t[size]);
+            FilterRows(picture, first, count, filtered.get());
+            checksums[piece] = adler32(adler32(0, nullptr, 0), filtered.get(), static_cast<uInt>(size));
+            if (piece == 0) PutZlibHeader(buffer);
+            Deflater().Compress(filtered.get(), size, piece + 1 == pieces, buffer);
+        }, idat);
+        if (error.empty()) {
+            uLong checksum = checksums[0];
+            for (size_t piece = 1; piece < pieces; ++piece) {
+                const int32_t count = std::min(rows, height - static_cast<int32_t>(piece) * rows);
+                checksum = adler32_combine(checksum, checksums[piece], static_cast<z_off_t>(rowBytes * count));
+            }
+            const uint8_t end[4] = {static_cast<uint8_t>(checksum >> 24), static_cast<uint8_t>(checksum >> 16),
+                                    static_cast<uint8_t>(checksum >> 8), static_cast<uint8_t>(checksum)};
+            if (!WriteChunk(png, "IDAT", end, sizeof end) || !WriteChunk(png, "IEND", nullptr, 0)) {
+                error = state.message;
+            }
+        }
+        if (error == kSinkRefused || (error.empty() && state.refused)) error = kSinkRefused;
+    }
     png_destroy_write_struct(&png, pngInfo ? &pngInfo : nullptr);
-    return ok ? "" : state.message;
+    return error;
 }
 
 }  // namespace imaging

@@ -1,5 +1,7 @@
 // Portable bitmap, greymap and pixmap (PBM, PGM, PPM), plain and raw.
-#include <cstdio>
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <string>
 
 #include "codecs.h"
@@ -149,72 +151,131 @@ std::string DecodePnm(const uint8_t* data, size_t size, Picture& picture, ImageI
     return "";
 }
 
-std::string EncodePnm(const Picture& picture, PnmKind kind, bool binary, std::vector<uint8_t>& out) {
+namespace {
+
+// Plain files keep their lines to at most this many characters.
+constexpr size_t kPlainLineLength = 70;
+
+// A level as text, padded so that it can be stored with one 4-byte copy.
+struct Decimal {
+    char text[4];
+    uint32_t length;
+};
+
+constexpr std::array<Decimal, 256> MakeDecimals() {
+    std::array<Decimal, 256> table{};
+    for (unsigned v = 0; v < 256; ++v) {
+        Decimal& d = table[v];
+        if (v >= 100) d.text[d.length++] = static_cast<char>('0' + v / 100);
+        if (v >= 10) d.text[d.length++] = static_cast<char>('0' + v / 10 % 10);
+        d.text[d.length++] = static_cast<char>('0' + v % 10);
+    }
+    return table;
+}
+
+constexpr std::array<Decimal, 256> kDecimals = MakeDecimals();
+
+// Most characters a plain row takes, and room for the last 4-byte copy.
+size_t PlainRowBound(int32_t width, PnmKind kind) {
+    const size_t values = static_cast<size_t>(width) * (kind == PnmKind::Pixmap ? 3 : 1);
+    return values * (kind == PnmKind::Bitmap ? 2 : 4) + 1 + 4;
+}
+
+// A plain greymap or pixmap row: levels separated by one blank, a new line
+// instead where the line would grow past its limit, and a new line at the
+// end. Returns the length written.
+size_t PlainLevels(const uint8_t* row, int32_t width, bool grey, uint8_t* out) {
+    uint8_t* p = out;
+    size_t line = 0;
+    auto level = [&](uint8_t value) {
+        const Decimal& d = kDecimals[value];
+        if (line > 0) {
+            if (line + d.length + 1 > kPlainLineLength) {
+                *p++ = '\n';
+                line = 0;
+            } else {
+                *p++ = ' ';
+                ++line;
+            }
+        }
+        std::memcpy(p, d.text, sizeof d.text);
+        p += d.length;
+        line += d.length;
+    };
+    for (int32_t x = 0; x < width; ++x, row += 3) {
+        if (grey) {
+            level(GreyOf(row[0], row[1], row[2]));
+        } else {
+            level(row[0]);
+            level(row[1]);
+            level(row[2]);
+        }
+    }
+    *p++ = '\n';
+    return static_cast<size_t>(p - out);
+}
+
+// A plain bitmap row: one digit a pixel without separators, 1 for black.
+size_t PlainBits(const uint8_t* row, int32_t width, uint8_t* out) {
+    uint8_t* p = out;
+    for (int32_t x = 0; x < width; ++x, row += 3) {
+        if (x > 0 && x % kPlainLineLength == 0) *p++ = '\n';
+        *p++ = GreyOf(row[0], row[1], row[2]) < 128 ? '1' : '0';
+    }
+    *p++ = '\n';
+    return static_cast<size_t>(p - out);
+}
+
+size_t RawRowBytes(int32_t width, PnmKind kind) {
+    const size_t pixels = static_cast<size_t>(width);
+    return kind == PnmKind::Pixmap ? 3 * pixels : kind == PnmKind::Greymap ? pixels : (pixels + 7) / 8;
+}
+
+void RawRow(const uint8_t* row, int32_t width, PnmKind kind, uint8_t* out) {
+    if (kind == PnmKind::Pixmap) {
+        std::memcpy(out, row, RawRowBytes(width, kind));
+    } else if (kind == PnmKind::Greymap) {
+        for (int32_t x = 0; x < width; ++x, row += 3) out[x] = GreyOf(row[0], row[1], row[2]);
+    } else {
+        std::memset(out, 0, RawRowBytes(width, kind));
+        for (int32_t x = 0; x < width; ++x, row += 3) {
+            if (GreyOf(row[0], row[1], row[2]) < 128) out[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        }
+    }
+}
+
+}  // namespace
+
+std::string EncodePnm(const Picture& picture, PnmKind kind, bool binary, ByteSink& out) {
     const char magic = static_cast<char>('0' + (kind == PnmKind::Bitmap ? 1 : kind == PnmKind::Greymap ? 2 : 3) + (binary ? 3 : 0));
     std::string header = std::string("P") + magic + "\n" + std::to_string(picture.Width()) + " " +
                          std::to_string(picture.Height()) + "\n";
     if (kind != PnmKind::Bitmap) header += "255\n";
-    out.assign(header.begin(), header.end());
 
     const int32_t width = picture.Width();
-    size_t line = 0;  // characters on the current text line
-    auto text = [&](const char* token, size_t length, bool separated) {
-        if (line > 0 && line + length + (separated ? 1 : 0) > 70) {
-            out.push_back('\n');
-            line = 0;
-        }
-        if (line > 0 && separated) {
-            out.push_back(' ');
-            ++line;
-        }
-        out.insert(out.end(), token, token + length);
-        line += length;
-    };
-    char number[4];
-    auto level = [&](uint8_t value) {
-        const int length = std::snprintf(number, sizeof number, "%u", unsigned{value});
-        text(number, static_cast<size_t>(length), true);
-    };
-
-    for (int32_t y = 0; y < picture.Height(); ++y) {
-        const uint8_t* row = picture.Row(y);
-        if (kind == PnmKind::Bitmap && binary) {
-            uint8_t byte = 0;
-            for (int32_t x = 0; x < width; ++x) {
-                const uint8_t* p = row + 3 * x;
-                if (GreyOf(p[0], p[1], p[2]) < 128) byte |= static_cast<uint8_t>(0x80 >> (x % 8));
-                if (x % 8 == 7 || x == width - 1) {
-                    out.push_back(byte);
-                    byte = 0;
-                }
+    const int32_t height = picture.Height();
+    const size_t rowBound = binary ? RawRowBytes(width, kind) : PlainRowBound(width, kind);
+    out.Expect(header.size() + rowBound * static_cast<size_t>(height));
+    if (!out.Put(reinterpret_cast<const uint8_t*>(header.data()), header.size())) return kSinkRefused;
+    // Every row is text of its own (each ends its last line), so pieces of
+    // rows are made apart.
+    const int32_t rows = RowsPerPiece(rowBound);
+    const size_t pieces = (static_cast<size_t>(height) + rows - 1) / rows;
+    return EncodeInOrder(pieces, [&](size_t piece, ByteBuffer& buffer) {
+        const int32_t first = static_cast<int32_t>(piece) * rows;
+        for (int32_t y = first; y < std::min(height, first + rows); ++y) {
+            const size_t before = buffer.Size();
+            uint8_t* to = buffer.Extend(rowBound);
+            if (binary) {
+                RawRow(picture.Row(y), width, kind, to);
+            } else {
+                const size_t length = kind == PnmKind::Bitmap
+                                          ? PlainBits(picture.Row(y), width, to)
+                                          : PlainLevels(picture.Row(y), width, kind == PnmKind::Greymap, to);
+                buffer.Truncate(before + length);
             }
-        } else if (binary) {
-            for (int32_t x = 0; x < width; ++x) {
-                const uint8_t* p = row + 3 * x;
-                if (kind == PnmKind::Greymap) {
-                    out.push_back(GreyOf(p[0], p[1], p[2]));
-                } else {
-                    out.insert(out.end(), p, p + 3);
-                }
-            }
-        } else {
-            for (int32_t x = 0; x < width; ++x) {
-                const uint8_t* p = row + 3 * x;
-                if (kind == PnmKind::Bitmap) {
-                    text(GreyOf(p[0], p[1], p[2]) < 128 ? "1" : "0", 1, false);
-                } else if (kind == PnmKind::Greymap) {
-                    level(GreyOf(p[0], p[1], p[2]));
-                } else {
-                    level(p[0]);
-                    level(p[1]);
-                    level(p[2]);
-                }
-            }
-            out.push_back('\n');
-            line = 0;
         }
-    }
-    return "";
+    }, out);
 }
 
 }  // namespace imaging

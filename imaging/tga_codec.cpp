@@ -1,8 +1,11 @@
 // Truevision Targa: colour-mapped, true-colour and grey pictures, plain
 // (types 1, 2, 3) or run-length encoded (9, 10, 11), any origin.
 // Writes uncompressed 24-bit true colour with the origin at the bottom left.
+#include <algorithm>
+#include <cstring>
 #include <string>
 
+#include "byte_reader.h"
 #include "codecs.h"
 
 namespace imaging {
@@ -135,32 +138,42 @@ std::string DecodeTga(const uint8_t* data, size_t size, Picture& picture, ImageI
     return "";
 }
 
-std::string EncodeTga(const Picture& picture, std::vector<uint8_t>& out) {
+std::string EncodeTga(const Picture& picture, ByteSink& out) {
     const int32_t width = picture.Width();
     const int32_t height = picture.Height();
     if (width > 65535 || height > 65535) return "a Targa picture is at most 65535 pixels wide and high";
-    out.assign(18, 0);
-    out[2] = 2;  // uncompressed true colour
-    out[12] = static_cast<uint8_t>(width);
-    out[13] = static_cast<uint8_t>(width >> 8);
-    out[14] = static_cast<uint8_t>(height);
-    out[15] = static_cast<uint8_t>(height >> 8);
-    out[16] = 24;
-    out[17] = 0;  // bottom-left origin, no alpha bits
-    out.reserve(18 + size_t{3} * width * height + 26);
-    for (int32_t y = height - 1; y >= 0; --y) {
-        const uint8_t* row = picture.Row(y);
-        for (int32_t x = 0; x < width; ++x) {
-            out.push_back(row[3 * x + 2]);
-            out.push_back(row[3 * x + 1]);
-            out.push_back(row[3 * x]);
-        }
-    }
-    // Version 2 footer: no extension or developer area.
+    uint8_t header[18] = {};
+    header[2] = 2;  // uncompressed true colour
+    PutU16le(header + 12, static_cast<uint32_t>(width));
+    PutU16le(header + 14, static_cast<uint32_t>(height));
+    header[16] = 24;
+    header[17] = 0;  // bottom-left origin, no alpha bits
+    // Version 2 footer: no extension or developer area, then the signature
+    // with its terminating zero.
     const char signature[] = "TRUEVISION-XFILE.";
-    out.insert(out.end(), 8, 0);
-    out.insert(out.end(), signature, signature + sizeof signature);  // with its terminating zero
-    return "";
+    uint8_t footer[8 + sizeof signature] = {};
+    std::memcpy(footer + 8, signature, sizeof signature);
+
+    const size_t rowBytes = size_t{3} * static_cast<uint32_t>(width);
+    out.Expect(sizeof header + rowBytes * static_cast<uint32_t>(height) + sizeof footer);
+    if (!out.Put(header, sizeof header)) return kSinkRefused;
+    const int32_t rows = RowsPerPiece(rowBytes);
+    const size_t pieces = (static_cast<size_t>(height) + rows - 1) / rows;
+    const std::string error = EncodeInOrder(pieces, [&](size_t piece, ByteBuffer& buffer) {
+        // The bottom row first.
+        const int32_t first = height - 1 - static_cast<int32_t>(piece) * rows;
+        for (int32_t y = first; y >= std::max(0, first - rows + 1); --y) {
+            const uint8_t* in = picture.Row(y);
+            uint8_t* to = buffer.Extend(rowBytes);
+            for (int32_t x = 0; x < width; ++x, in += 3, to += 3) {
+                to[0] = in[2];
+                to[1] = in[1];
+                to[2] = in[0];
+            }
+        }
+    }, out);
+    if (!error.empty()) return error;
+    return out.Put(footer, sizeof footer) ? "" : kSinkRefused;
 }
 
 }  // namespace imaging

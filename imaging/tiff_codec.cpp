@@ -1,6 +1,8 @@
 // TIFF through libtiff, on memory streams. Reading goes through libtiff's
-// RGBA interface, so every layout it knows is read; writing makes 8-bit
-// RGB, CMYK or grey strips. libtiff's messages are collected, never printed.
+// RGBA interface, so every layout it knows is read, a strip or a tile of
+// rows at a time; writing makes 8-bit RGB, CMYK or grey strips. libtiff's
+// messages are collected, never printed: refusals say in plain words what
+// is wrong.
 #include <tiffio.h>
 
 #include <algorithm>
@@ -149,15 +151,145 @@ const char* CompressionName(uint16_t compression) {
 
 }  // namespace
 
+namespace {
+
+// The most a byte of each compression can stand for, to tell a file that
+// cannot hold its pixels before memory is taken for them; 0: no limit known.
+uint64_t MostBytesPerByte(uint16_t compression) {
+    switch (compression) {
+        case COMPRESSION_NONE: return 1;
+        case COMPRESSION_PACKBITS: return 64;  // a two-byte run makes 128 bytes
+        case COMPRESSION_ADOBE_DEFLATE:
+        case COMPRESSION_DEFLATE: return 1032;  // a 258-byte match in two bits
+        case COMPRESSION_LZW: return 4096;      // a 12-bit code's string is shorter
+        default: return 0;
+    }
+}
+
+// Checks every strip or tile the directory lists against the file: each
+// must lie inside it, and together they must be able to hold the picture.
+std::string CheckStriles(TIFF* tif, uint64_t fileSize) {
+    const bool tiled = TIFFIsTiled(tif);
+    const char* kind = tiled ? "tile" : "strip";
+    const uint32_t count = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    uint32_t height = 0, rowsPerStrip = 0;
+    uint16_t planar = PLANARCONFIG_CONTIG, samples = 1, compression = COMPRESSION_NONE;
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    if (count == 0) return std::string("damaged TIFF file: it lists no ") + kind + "s";
+    const uint32_t perPlane =
+        planar == PLANARCONFIG_SEPARATE ? std::max<uint32_t>(1, count / std::max<uint16_t>(samples, 1)) : count;
+    const uint64_t most = MostBytesPerByte(compression);
+    uint64_t stored = 0, needed = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        int failed = 0;
+        const uint64_t offset = TIFFGetStrileOffsetWithErr(tif, i, &failed);
+        const uint64_t bytes = failed ? 0 : TIFFGetStrileByteCountWithErr(tif, i, &failed);
+        const std::string which = std::string(kind) + " " + std::to_string(i + 1);
+        if (failed || bytes == 0) return "damaged TIFF file: " + which + " is missing";
+        if (offset > fileSize || bytes > fileSize - offset) {
+            return "damaged TIFF file: " + which + " lies beyond the end of the file";
+        }
+        uint64_t decoded = 0;
+        if (tiled) {
+            decoded = TIFFTileSize64(tif);
+        } else {
+            const uint64_t first = uint64_t{i % perPlane} * rowsPerStrip;
+            const uint64_t rows = first < height ? std::min<uint64_t>(rowsPerStrip, height - first) : 0;
+            decoded = TIFFVStripSize64(tif, static_cast<uint32_t>(rows));
+        }
+        if (compression == COMPRESSION_NONE && bytes < decoded) {
+            return "damaged TIFF file: " + which + " holds " + std::to_string(bytes) + " bytes of the " +
+                   std::to_string(decoded) + " its pixels need";
+        }
+        stored += bytes;
+        needed += decoded;
+    }
+    if (most > 0 && stored < (needed + most - 1) / most) {
+        return "damaged TIFF file: " + std::to_string(stored) + " bytes of compressed data cannot hold its pixels";
+    }
+    return "";
+}
+
+// libtiff's reason for refusing a layout, without its apology.
+std::string Unsupported(const char* reason) {
+    std::string text = reason;
+    for (const char* noise : {"Sorry, ", "can not handle "}) {
+        if (text.rfind(noise, 0) == 0) text.erase(0, std::strlen(noise));
+    }
+    for (char& c : text) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    return "unsupported TIFF file: " + (text.empty() ? std::string("libtiff cannot convert it to RGB") : text);
+}
+
+// Reads the picture a band of rows at a time through libtiff's RGBA
+// interface, the band as tall as a strip or tile so that each is decoded
+// once, into `picture`.
+std::string ReadRows(TIFF* tif, uint32_t width, uint32_t height, Picture& picture) {
+    char refusal[1024] = "";
+    TIFFRGBAImage image;
+    std::memset(&image, 0, sizeof image);
+    if (!TIFFRGBAImageBegin(&image, tif, 1, refusal)) return Unsupported(refusal);
+    // Colours beside unassociated alpha are kept as stored, as PNG, TGA and
+    // BMP colours are, not multiplied by the alpha as libtiff would.
+    if (image.alpha == EXTRASAMPLE_UNASSALPHA && image.UaToAa != nullptr) {
+        for (unsigned alpha = 0; alpha < 256; ++alpha) {
+            for (unsigned value = 0; value < 256; ++value) image.UaToAa[(alpha << 8) | value] = static_cast<uint8_t>(value);
+        }
+    }
+    image.req_orientation = ORIENTATION_TOPLEFT;
+    // Files stored bottom up come flipped within each band.
+    const bool bottomUp = image.orientation == ORIENTATION_BOTLEFT || image.orientation == ORIENTATION_BOTRIGHT ||
+                          image.orientation == ORIENTATION_LEFTBOT || image.orientation == ORIENTATION_RIGHTBOT;
+    uint32_t band = 0;
+    if (TIFFIsTiled(tif)) {
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &band);
+    } else {
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &band);
+    }
+    band = std::clamp<uint32_t>(band, 1, height);
+    std::string error;
+    try {
+        std::vector<uint32_t> raster(size_t{width} * band);
+        for (uint32_t row = 0; row < height && error.empty(); row += band) {
+            const uint32_t rows = std::min(band, height - row);
+            image.row_offset = static_cast<int>(row);
+            image.col_offset = 0;
+            if (!TIFFRGBAImageGet(&image, raster.data(), width, rows)) {
+                error = "damaged TIFF file: the picture data of rows " + std::to_string(row + 1) + " to " +
+                        std::to_string(row + rows) + " cannot be decoded";
+                break;
+            }
+            const uint32_t top = bottomUp ? height - row - rows : row;
+            uint8_t* out = picture.Row(static_cast<int32_t>(top));
+            for (size_t i = 0; i < size_t{width} * rows; ++i) {
+                *out++ = static_cast<uint8_t>(TIFFGetR(raster[i]));
+                *out++ = static_cast<uint8_t>(TIFFGetG(raster[i]));
+                *out++ = static_cast<uint8_t>(TIFFGetB(raster[i]));
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+    }
+    TIFFRGBAImageEnd(&image);
+    return error;
+}
+
+}  // namespace
+
 std::string DecodeTiff(const uint8_t* data, size_t size, Picture& picture, ImageInfo& info) {
     if (size < 8 || !((data[0] == 'I' && data[1] == 'I') || (data[0] == 'M' && data[1] == 'M'))) {
-        return "not a TIFF file (no II or MM byte order mark)";
+        return "not a TIFF file";
     }
     TiffStream stream;
     stream.data = data;
     stream.size = size;
     TIFF* tif = Open(stream, "rm");
-    if (!tif) return Failure(stream, "not a readable TIFF file");
+    if (!tif) return "damaged TIFF file: its first directory cannot be read";
 
     std::string error;
     uint32_t width = 0, height = 0;
@@ -167,23 +299,15 @@ std::string DecodeTiff(const uint8_t* data, size_t size, Picture& picture, Image
     if (std::string sizeError = CheckSize(width, height); !sizeError.empty()) {
         error = sizeError;
     } else if (!TIFFRGBAImageOK(tif, refusal)) {
-        error = refusal[0] ? refusal : "libtiff cannot convert this TIFF to RGB";
+        error = Unsupported(refusal);
+    } else {
+        error = CheckStriles(tif, size);
     }
     Picture result;
     if (error.empty()) {
         try {
-            std::vector<uint32_t> raster(size_t{width} * height);
-            if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 1)) {
-                error = Failure(stream, "the TIFF picture data cannot be read");
-            } else {
-                result = Picture(static_cast<int32_t>(width), static_cast<int32_t>(height));
-                uint8_t* out = result.Bytes().data();
-                for (const uint32_t abgr : raster) {
-                    *out++ = static_cast<uint8_t>(TIFFGetR(abgr));
-                    *out++ = static_cast<uint8_t>(TIFFGetG(abgr));
-                    *out++ = static_cast<uint8_t>(TIFFGetB(abgr));
-                }
-            }
+            result = Picture(static_cast<int32_t>(width), static_cast<int32_t>(height));
+            error = ReadRows(tif, width, height, result);
         } catch (const std::bad_alloc&) {
             error = "out of memory";
         }
@@ -210,7 +334,7 @@ std::string DecodeTiff(const uint8_t* data, size_t size, Picture& picture, Image
     return error;
 }
 
-std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, std::vector<uint8_t>& out) {
+std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, ByteSink& out) {
     const uint32_t width = static_cast<uint32_t>(picture.Width());
     const uint32_t height = static_cast<uint32_t>(picture.Height());
     // A picture of greys alone is written as a grey scale.
@@ -221,7 +345,14 @@ std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, 
     const bool cmyk = !grey && options.TiffTrueColour == 1;
     const uint16_t samples = grey ? 1 : cmyk ? 4 : 3;
 
+    // libtiff goes back to fill in the header: the file is made in memory,
+    // sized for its strips so that it never moves while it grows.
     std::vector<uint8_t> file;
+    try {
+        file.reserve(size_t{width} * height * samples + 4096);
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    }
     TiffStream stream;
     stream.out = &file;
     TIFF* tif = Open(stream, options.TiffByteOrder == 1 ? "wb" : "wl");
@@ -286,7 +417,7 @@ std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, 
     if (error.empty() && !TIFFFlush(tif)) error = Failure(stream, "libtiff cannot finish the file");
     TIFFClose(tif);
     if (error.empty() && stream.message[0]) error = stream.message;
-    if (error.empty()) out = std::move(file);
+    if (error.empty() && !out.Put(file.data(), file.size())) error = kSinkRefused;
     return error;
 }
 

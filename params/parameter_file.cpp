@@ -1,12 +1,9 @@
 // The 39-line parameter file: writer, reader and the number conversions.
 #include "parameter_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -14,6 +11,8 @@
 #include <locale>
 #include <stdexcept>
 #include <vector>
+
+#include "file_access.h"
 
 namespace params {
 
@@ -163,17 +162,9 @@ std::string ErrnoText(int error) { return std::strerror(error); }
 
 // Reads the whole file, or as much of it as holds the 39 lines.
 bool ReadFileText(const std::string& path, std::string& text, std::string& reason) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        reason = ErrnoText(errno);
-        return false;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        reason = ErrnoText(S_ISDIR(info.st_mode) ? EISDIR : errno);
-        ::close(fd);
-        return false;
-    }
+    int64_t size = 0;
+    const int fd = imaging::OpenRegularFile(path, size, reason);
+    if (fd < 0) return false;
     int lineEnds = 0;
     bool afterCr = false;
     char chunk[4096];
@@ -317,18 +308,6 @@ private:
     std::vector<int> missing_;
 };
 
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t done = ::write(fd, data.data(), data.size());
-        if (done < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<size_t>(done));
-    }
-    return true;
-}
-
 // Name lines must stay one line each, whatever the texts hold.
 std::string NameLine(const char* name) {
     std::string line = name ? name : "";
@@ -468,41 +447,10 @@ std::string ParameterFileText(const TIterationContext& ctx, char decimalMark) {
 
 std::string WriteParameterFile(const std::string& path, const TIterationContext& ctx,
                                char decimalMark) {
-    static std::atomic<unsigned> counter{0};
     const std::string text = ParameterFileText(ctx, decimalMark);
-    auto failure = [&](int error) {
-        return "Cannot write parameter file: " + path + " (" + ErrnoText(error) + ")";
-    };
-
-    // The new contents go to a temporary file beside the target and replace
-    // it only once they are safely on disk.
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = folder + "." + name + "." + std::to_string(::getpid()) + "." +
-                    std::to_string(counter.fetch_add(1)) + ".tmp";
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return failure(errno);
-    }
-    if (fd < 0) return failure(EEXIST);
-
-    int error = 0;
-    if (!WriteAll(fd, text) || ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temporary.c_str());
-        return failure(error);
-    }
-    // Make the rename itself durable; a failure here loses nothing written.
-    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    const std::string error =
+        imaging::ReplaceFileContents(path, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    if (!error.empty()) return "Cannot write parameter file: " + path + " (" + error + ")";
     return "";
 }
 

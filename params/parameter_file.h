@@ -41,7 +41,8 @@ enum class LoadOutcome {
 // `decimalMark` 0 means the user's locale decides; either mark is accepted
 // in the file whatever it says. A file that cannot be opened or read gives
 // "Cannot open parameter file: <path> (<reason>)" and changes nothing, not
-// even ParamsValid.
+// even ParamsValid; so does anything but a regular file, refused without
+// waiting on it (a named pipe).
 LoadOutcome LoadParameters(const std::string& path, LoadTarget target, engine::MessageSink& messages,
                            char decimalMark = 0);
 
@@ -55,9 +56,11 @@ LoadOutcome LoadParametersFromText(std::string_view text, const std::string& dis
 // characters of the file name replaced by "vtx" (pic.bmp -> pic.vtx).
 std::string ParameterFilePathFor(const std::string& imagePath);
 
-// Writes the 39 lines (CR LF) to `path` through a temporary file in the same
-// folder, renamed into place. Returns "" on success, else the reason.
-std::string WriteParameterFile(const std::string& path, const TIterationContext& ctx,
+// Writes the 39 lines (CR LF) to `path` as imaging::ReplaceFileContents
+// writes files: through symbolic links, never over a read-only file,
+// keeping owner and mode, leaving the old file whole on failure. Returns ""
+// on success, else "Cannot write parameter file: <path> (<reason>)".
+[[nodiscard]] std::string WriteParameterFile(const std::string& path, const TIterationContext& ctx,
                                char decimalMark = 0);
 
 // The 39 lines exactly as WriteParameterFile puts them into the file.

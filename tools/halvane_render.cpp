@@ -17,6 +17,7 @@
 
 #include "generation.h"
 #include "image_file.h"
+#include "image_options.h"
 #include "parameter_file.h"
 #include "picture_settings.h"
 
@@ -26,7 +27,8 @@ constexpr const char* kUsage =
     "usage: halvane-render [--params FILE.vtx] [--size WxH] [--formula N] [--render N]\n"
     "                      [--blend N] [--order N] [--maxit N] [--bailout N] [--center X,Y]\n"
     "                      [--magnification M] [--julia X,Y] [--rotation N] [--inside-out]\n"
-    "                      [--threads N] [--quiet] [--write-params FILE.vtx] --output FILE\n"
+    "                      [--threads N] [--quiet] [--write-params FILE.vtx]\n"
+    "                      [--option NAME=VALUE]... [--quality N] [--binary] --output FILE\n"
     "\n"
     "Computes a picture from the New defaults (160x120), then the parameter file, then the\n"
     "options in the order above, and writes it; the format follows the output's extension\n"
@@ -42,7 +44,10 @@ constexpr const char* kUsage =
     "  --inside-out        iterate in the inverted plane\n"
     "  --threads N         threads to use (default: every hardware thread)\n"
     "  --quiet             no progress bar\n"
-    "  --write-params F    also write the parameter file of the settings rendered\n";
+    "  --write-params F    also write the parameter file of the settings rendered\n"
+    "  --option NAME=VALUE set an image file option (listed below); may be repeated\n"
+    "  --quality N         JPEG quality: --option JpegQuality=N\n"
+    "  --binary            binary PBM, PGM and PPM: --option PnmBinary=yes\n";
 
 struct UsageError {
     std::string message;
@@ -59,7 +64,25 @@ struct Options {
     bool quiet = false;
     std::optional<std::string> writeParams;
     std::string output;
+    imaging::ImageFileOptions image = imaging::Options();
 };
+
+void PrintHelp() {
+    std::fputs(kUsage, stdout);
+    std::fputs("\nImage file options (NAME=DEFAULT  what it sets):\n", stdout);
+    for (const imaging::ImageOptionHelp& option : imaging::ImageOptionList()) {
+        const std::string setting = option.Name + "=" + option.Default;
+        std::printf("  %-34s %s\n", setting.c_str(), option.Meaning.c_str());
+    }
+}
+
+void SetImageOption(Options& o, const std::string& arg, const std::string& setting) {
+    const size_t equals = setting.find('=');
+    if (equals == std::string::npos) throw UsageError{arg + ": expected NAME=VALUE, got '" + setting + "'"};
+    const std::string error =
+        imaging::SetImageOption(o.image, std::string_view(setting).substr(0, equals), std::string_view(setting).substr(equals + 1));
+    if (!error.empty()) throw UsageError{arg + ": " + error};
+}
 
 int32_t ParseInt(const std::string& option, std::string_view text, int64_t low, int64_t high) {
     int64_t value = 0;
@@ -97,7 +120,7 @@ Options ParseArguments(int argc, char** argv) {
             return argv[++i];
         };
         if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
+            PrintHelp();
             std::exit(0);
         } else if (arg == "--params") {
             o.params = value();
@@ -140,6 +163,12 @@ Options ParseArguments(int argc, char** argv) {
             o.quiet = true;
         } else if (arg == "--write-params") {
             o.writeParams = value();
+        } else if (arg == "--option") {
+            SetImageOption(o, arg, value());
+        } else if (arg == "--quality") {
+            SetImageOption(o, arg, "JpegQuality=" + value());
+        } else if (arg == "--binary") {
+            SetImageOption(o, arg, "PnmBinary=yes");
         } else if (arg == "--output" || arg == "-o") {
             o.output = value();
         } else {
@@ -205,6 +234,8 @@ int main(int argc, char** argv) {
     host.Attach(core);
     if (!core.BindPlugin()) return 1;
     core.SetThreadCount(options.threads);
+    imaging::SetEncoderThreads(options.threads);
+    imaging::Options() = options.image;
 
     TIterationContext& ctx = core.Context;
     engine::ApplyNewDefaults(ctx);

@@ -87,11 +87,13 @@ TEST(Interoperability, GammaChunkIsCorrectedForTheScreen) {
         const double want = 255.0 * std::pow(stored.Bytes()[i] / 255.0, 1.0 / 0.9);
         EXPECT_NEAR(corrected.Bytes()[i], want, 1.0) << "byte " << i;
     }
-    // Files without a gAMA chunk are taken as they are.
-    Picture plain, expected;
+    // Files without a gAMA chunk are taken as they are, with an sRGB chunk too.
+    Picture plain, expected, srgb;
     ASSERT_EQ(LoadImageFile(Fixture("png_rgb8.png"), plain), "");
     ASSERT_EQ(LoadImageFile(Fixture("png_rgb8.png.ppm"), expected), "");
+    ASSERT_EQ(LoadImageFile(std::string(HALVANE_REGRESSIONS) + "/png/srgb-without-gama.png", srgb), "");
     EXPECT_EQ(plain, expected);
+    EXPECT_EQ(srgb, expected);
 }
 
 TEST(Interoperability, InfoDescribesTheFiles) {

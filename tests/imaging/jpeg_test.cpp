@@ -19,6 +19,7 @@ struct Reference {
     bool ok = false;
     bool progressive = false;
     int components = 0;
+    int lumaSampling = 0;  // horizontal sampling factor of the first component
     J_COLOR_SPACE space = JCS_UNKNOWN;
     unsigned width = 0, height = 0;
     std::vector<uint8_t> rgb;
@@ -39,6 +40,7 @@ void DecodeInto(jpeg_decompress_struct* cinfo, const std::vector<uint8_t>* bytes
     out->progressive = cinfo->progressive_mode;
     out->space = cinfo->jpeg_color_space;
     out->components = cinfo->num_components;
+    out->lumaSampling = cinfo->comp_info[0].h_samp_factor * 10 + cinfo->comp_info[0].v_samp_factor;
     cinfo->out_color_space = JCS_RGB;
     jpeg_start_decompress(cinfo);
     out->width = cinfo->output_width;
@@ -145,13 +147,42 @@ TEST(JpegRead, ReadMethodChangesTheDecoding) {
     OptionsGuard guard;
     std::vector<uint8_t> bytes;
     ASSERT_EQ(EncodeImage(test::Pattern(64, 64), "r.jpg", bytes), "");
-    Picture precise, fast;
+    Picture precise, fast, floating;
     Options().JpegReadMethod = 0;
     ASSERT_EQ(LoadImageMemory(bytes.data(), bytes.size(), "r.jpg", precise), "");
     Options().JpegReadMethod = 1;
     ASSERT_EQ(LoadImageMemory(bytes.data(), bytes.size(), "r.jpg", fast), "");
+    Options().JpegReadMethod = 2;
+    ASSERT_EQ(LoadImageMemory(bytes.data(), bytes.size(), "r.jpg", floating), "");
     EXPECT_NE(precise, fast);
+    EXPECT_NE(precise, floating);
+    EXPECT_NE(fast, floating);
     EXPECT_LE(test::MaxDifference(precise, fast), 16);
+}
+
+TEST(JpegWrite, EachDctMethodWritesItsOwnBytes) {
+    OptionsGuard guard;
+    std::vector<uint8_t> written[3];
+    for (uint8_t method = 0; method < 3; ++method) {
+        Options().JpegWriteMethod = method;
+        ASSERT_EQ(EncodeImage(test::Pattern(64, 64), "m.jpg", written[method]), "");
+    }
+    EXPECT_NE(written[0], written[1]);
+    EXPECT_NE(written[0], written[2]);
+    EXPECT_NE(written[1], written[2]);
+}
+
+TEST(JpegWrite, ColourIsKeptWholeFromQualityNinety) {
+    OptionsGuard guard;
+    const Picture picture = Smooth(48, 32);
+    for (const auto& [quality, sampling] : {std::pair{89, 22}, std::pair{90, 11}, std::pair{100, 11}}) {
+        Options().JpegQuality = static_cast<uint8_t>(quality);
+        std::vector<uint8_t> bytes;
+        ASSERT_EQ(EncodeImage(picture, "s.jpg", bytes), "");
+        const Reference reference = DecodeWithLibjpeg(bytes);
+        ASSERT_TRUE(reference.ok);
+        EXPECT_EQ(reference.lumaSampling, sampling) << quality;
+    }
 }
 
 struct CmykFile {
@@ -232,6 +263,19 @@ TEST(JpegRead, DamagedFilesAreRefused) {
         }
     }
     cases.push_back({huge, "larger than this program accepts"});
+    // The scan cut short by an end-of-picture marker: libjpeg would warn
+    // and fill the rest with grey.
+    size_t scan = 0;
+    for (size_t i = 0; i + 1 < good.size() && scan == 0; ++i) {
+        if (good[i] == 0xFF && good[i + 1] == 0xDA) scan = i + 2 + (good[i + 2] << 8 | good[i + 3]);
+    }
+    ASSERT_GT(scan, 0u);
+    std::vector<uint8_t> cut(good.begin(), good.begin() + scan + (good.size() - scan) / 2);
+    cut.insert(cut.end(), {0xFF, 0xD9});
+    cases.push_back({cut, "damaged JPEG file: Corrupt JPEG data: premature end of data segment"});
+    std::vector<uint8_t> tooSmall = test::ReadBytes(std::string(HALVANE_REGRESSIONS) +
+                                                    "/jpeg/claims-10000x10000-data-ends-at-a-marker.jpg");
+    cases.push_back({tooSmall, "damaged JPEG file: 675 bytes cannot hold a 10000 by 10000 picture"});
     for (const auto& [bytes, expected] : cases) {
         Picture picture = test::Pattern(2, 2);
         const std::string error = LoadImageMemory(bytes.data(), bytes.size(), "bad.jpg", picture);

@@ -1,6 +1,7 @@
 // PNG reading and writing, checked against libpng used directly.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <cmath>
 #include <cstring>
@@ -102,6 +103,46 @@ TEST(PngWrite, DefaultFileIsValidToLibpngAndRoundTripsExactly) {
     EXPECT_EQ(info.SubType, "RGB, 8 bits per sample");
     EXPECT_EQ(info.BitsPerPixel, 24);
     EXPECT_EQ(info.GraphicCount, 1);
+}
+
+// The zlib stream the IDAT chunks of a PNG hold together, and their count.
+std::vector<uint8_t> IdatStream(const std::vector<uint8_t>& bytes, int& chunks) {
+    std::vector<uint8_t> stream;
+    chunks = 0;
+    for (size_t pos = 8; pos + 12 <= bytes.size();) {
+        const uint32_t length = (uint32_t{bytes[pos]} << 24) | (bytes[pos + 1] << 16) | (bytes[pos + 2] << 8) | bytes[pos + 3];
+        if (std::string(bytes.begin() + pos + 4, bytes.begin() + pos + 8) == "IDAT") {
+            stream.insert(stream.end(), bytes.begin() + pos + 8, bytes.begin() + pos + 8 + length);
+            ++chunks;
+        }
+        pos += 12 + length;
+    }
+    return stream;
+}
+
+TEST(PngWrite, PiecesCompressedApartMakeOneStreamWhateverTheThreadCount) {
+    OptionsGuard guard;
+    // Tall enough for several pieces of rows, each compressed on its own.
+    const Picture picture = test::Pattern(512, 1100);
+    std::vector<uint8_t> one, three;
+    SetEncoderThreads(1);
+    ASSERT_EQ(EncodeImage(picture, "t.png", one), "");
+    SetEncoderThreads(3);
+    ASSERT_EQ(EncodeImage(picture, "t.png", three), "");
+    SetEncoderThreads(0);
+    EXPECT_EQ(one, three);
+    // zlib itself checks the joined stream, its end and its checksum,
+    // which libpng does not.
+    int chunks = 0;
+    const std::vector<uint8_t> stream = IdatStream(one, chunks);
+    EXPECT_GE(chunks, 3);
+    std::vector<uint8_t> filtered(size_t{512 * 3 + 1} * 1100 + 1);
+    uLongf length = filtered.size();
+    ASSERT_EQ(uncompress(filtered.data(), &length, stream.data(), stream.size()), Z_OK);
+    EXPECT_EQ(length, filtered.size() - 1);
+    const ReferencePng reference = DecodeWithLibpng(three);
+    ASSERT_TRUE(reference.ok);
+    EXPECT_EQ(reference.rgb, picture.Bytes());
 }
 
 TEST(PngWrite, GammaChunkFollowsTheOptions) {

@@ -36,6 +36,27 @@ TEST(PnmWrite, DefaultPixmapIsAsciiWithShortLines) {
     EXPECT_EQ(test::RoundTrip(picture, "pic.ppm"), picture);
 }
 
+TEST(PnmWrite, PlainLinesFillUpToSeventyCharactersAndEveryRowEndsItsLine) {
+    OptionsGuard guard;
+    Options().PnmBinary = false;
+    // Seventeen 255s take 67 characters; " 22" fills the line to 70 exactly.
+    Picture picture(7, 2);
+    for (int32_t x = 0; x < 5; ++x) picture.SetPixel(x, 0, PackColour(255, 255, 255));
+    picture.SetPixel(5, 0, PackColour(255, 255, 22));
+    picture.SetPixel(6, 0, PackColour(5, 7, 9));
+    picture.SetPixel(0, 1, PackColour(100, 0, 10));
+    std::string first, second = "100 0 10";
+    for (int i = 0; i < 17; ++i) first += "255 ";
+    for (int i = 0; i < 18; ++i) second += " 0";
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(EncodeImage(picture, "p.ppm", bytes), "");
+    EXPECT_EQ(Text(bytes), "P3\n7 2\n255\n" + first + "22\n5 7 9\n" + second + "\n");
+    // A bitmap's digits need no blanks: 70 to a line.
+    Picture wide(75, 1);
+    ASSERT_EQ(EncodeImage(wide, "w.pbm", bytes), "");
+    EXPECT_EQ(Text(bytes), "P1\n75 1\n" + std::string(70, '1') + "\n" + std::string(5, '1') + "\n");
+}
+
 TEST(PnmWrite, BinaryOptionWritesRawForms) {
     OptionsGuard guard;
     Options().PnmBinary = true;

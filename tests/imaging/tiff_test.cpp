@@ -209,5 +209,98 @@ TEST(TiffRead, DamagedFilesAreRefused) {
     }
 }
 
+// Writes `picture` with libtiff itself, stored in `orientation` order, in
+// strips of `rows` rows or in 16 by 16 tiles.
+void WriteWithLibtiff(const Picture& picture, const std::string& path, uint16_t orientation, uint32_t rows, bool tiled) {
+    const uint32_t width = static_cast<uint32_t>(picture.Width()), height = static_cast<uint32_t>(picture.Height());
+    const bool flipRows = orientation == ORIENTATION_BOTLEFT || orientation == ORIENTATION_BOTRIGHT;
+    const bool flipColumns = orientation == ORIENTATION_TOPRIGHT || orientation == ORIENTATION_BOTRIGHT;
+    std::vector<uint8_t> stored(size_t{width} * height * 3);
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint32_t colour = picture.Pixel(static_cast<int32_t>(flipColumns ? width - 1 - x : x),
+                                                  static_cast<int32_t>(flipRows ? height - 1 - y : y));
+            uint8_t* p = &stored[(size_t{y} * width + x) * 3];
+            p[0] = RedOf(colour), p[1] = GreenOf(colour), p[2] = BlueOf(colour);
+        }
+    }
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tif, nullptr);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(tif, TIFFTAG_ORIENTATION, orientation);
+    if (tiled) {
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, 16);
+        TIFFSetField(tif, TIFFTAG_TILELENGTH, 16);
+        std::vector<uint8_t> tile(16 * 16 * 3);
+        for (uint32_t ty = 0; ty < height; ty += 16) {
+            for (uint32_t tx = 0; tx < width; tx += 16) {
+                for (uint32_t y = 0; y < 16; ++y) {
+                    for (uint32_t x = 0; x < 16; ++x) {
+                        const bool inside = ty + y < height && tx + x < width;
+                        for (int c = 0; c < 3; ++c) {
+                            tile[(y * 16 + x) * 3 + c] = inside ? stored[((ty + y) * size_t{width} + tx + x) * 3 + c] : 0;
+                        }
+                    }
+                }
+                ASSERT_GT(TIFFWriteTile(tif, tile.data(), tx, ty, 0, 0), 0);
+            }
+        }
+    } else {
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rows);
+        for (uint32_t y = 0; y < height; ++y) ASSERT_EQ(TIFFWriteScanline(tif, &stored[size_t{y} * width * 3], y, 0), 1);
+    }
+    TIFFClose(tif);
+}
+
+TEST(TiffRead, StripsAndTilesAreReadInBandsInEveryOrientation) {
+    TempFolder folder;
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+    // Five rows in strips of two: the last band is shorter.
+    const Picture picture = test::Pattern(20, 35);
+    for (uint16_t orientation : {ORIENTATION_TOPLEFT, ORIENTATION_TOPRIGHT, ORIENTATION_BOTRIGHT, ORIENTATION_BOTLEFT}) {
+        for (const bool tiled : {false, true}) {
+            SCOPED_TRACE(std::to_string(orientation) + (tiled ? " tiled" : " in strips"));
+            const std::string path = folder.File("o.tif");
+            WriteWithLibtiff(picture, path, orientation, 2, tiled);
+            Picture read;
+            ASSERT_EQ(LoadImageFile(path, read), "");
+            EXPECT_EQ(read, picture);
+        }
+    }
+}
+
+std::string Regression(const std::string& name) { return std::string(HALVANE_REGRESSIONS) + "/tiff/" + name; }
+
+TEST(TiffRead, ColoursBesideUnassociatedAlphaAreKeptAsStored) {
+    Picture picture;
+    ASSERT_EQ(LoadImageFile(Regression("unassociated-alpha.tif"), picture), "");
+    EXPECT_EQ(picture.Pixel(0, 0), PackColour(95, 0, 60));  // alpha 128
+    EXPECT_EQ(picture.Pixel(1, 0), PackColour(200, 100, 50));
+}
+
+TEST(TiffRead, HostileFilesAreRefusedInPlainWords) {
+    const struct {
+        const char* file;
+        const char* expected;
+    } cases[] = {
+        {"directory-beyond-the-end.tif", ": damaged TIFF file: its first directory cannot be read"},
+        {"strip-beyond-the-end.tif", ": damaged TIFF file: strip 1 lies beyond the end of the file"},
+        {"claims-10000x10000-in-200-bytes.tif", ": damaged TIFF file: strip 1 lies beyond the end of the file"},
+        {"deflate-too-short-for-its-size.tif", ": damaged TIFF file: 26 bytes of compressed data cannot hold its pixels"},
+        {"strip-shorter-than-its-rows.tif", ": damaged TIFF file: strip 2 holds 10 bytes of the 24 its pixels need"},
+    };
+    for (const auto& c : cases) {
+        Picture picture;
+        EXPECT_EQ(LoadImageFile(Regression(c.file), picture), Regression(c.file) + c.expected);
+    }
+}
+
 }  // namespace
 }  // namespace imaging
