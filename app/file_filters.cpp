@@ -1,5 +1,6 @@
 #include "file_filters.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -20,6 +21,10 @@ QString ToQtFilter(const QString& barSeparated) {
         entries << QStringLiteral("%1 (%2)").arg(name, patterns.join(QLatin1Char(' ')));
     }
     return entries.join(QStringLiteral(";;"));
+}
+
+QString FileFilter(const char* barSeparated) {
+    return ToQtFilter(QCoreApplication::translate("app::FileFilters", barSeparated));
 }
 
 QString SuffixOfFilter(const QString& qtFilterEntry) {

@@ -111,7 +111,7 @@ void MainWindow::createDialogs() {
     optionsDialog_ = new OptionsDialog(this);
     exportDialog_ = new ExportDialog(this);
     exportDialog_->chooseFile = [this](const QString& proposed) {
-        return saveFileDialog(exportDialog_, tr("Export Picture"), proposed, ToQtFilter(kSaveImageFilter));
+        return saveFileDialog(exportDialog_, tr("Export Picture"), proposed, FileFilter(kSaveImageFilter));
     };
     connect(parametersDialog_, &ParametersDialog::applyClicked, this, &MainWindow::requestGeneration);
     connect(parametersDialog_, &ParametersDialog::closed, this, &MainWindow::updateActions);
@@ -146,11 +146,11 @@ void MainWindow::setPendingCommand(PendingCommand command) {
     // The platform shows this where it shows an application's name (an
     // icon or task-bar title), never in the caption itself.
     if (pluginMissing_)
-        setWindowIconText(QStringLiteral("ERROR"));
+        setWindowIconText(tr("ERROR"));
     else if (command == PendingCommand::NewPicture)
-        setWindowIconText(QStringLiteral("NEW"));
+        setWindowIconText(tr("NEW"));
     else if (command == PendingCommand::LoadParameterFile)
-        setWindowIconText(QStringLiteral("PARAM"));
+        setWindowIconText(tr("PARAM"));
     else
         setWindowIconText(tr(kIdleTitle));
 }

@@ -34,7 +34,7 @@ void MainWindow::newPicture() {
 void MainWindow::openImage() {
     needsImageSetup_ = true;
     if (refuseWithoutPlugin()) return;
-    const QString path = openFileDialog(this, tr("Open"), QString(), ToQtFilter(kOpenImageFilter));
+    const QString path = openFileDialog(this, tr("Open"), QString(), FileFilter(kOpenImageFilter));
     if (path.isEmpty()) return;
     openImageFile(path);
 }
@@ -96,7 +96,7 @@ QString MainWindow::proposedFileName() const {
 }
 
 void MainWindow::saveAs() {
-    const QString path = saveFileDialog(this, tr("Save As"), proposedFileName(), ToQtFilter(kSaveImageFilter));
+    const QString path = saveFileDialog(this, tr("Save As"), proposedFileName(), FileFilter(kSaveImageFilter));
     if (path.isEmpty()) return;
     const imaging::Picture* picture = view_->picture();
     if (picture == nullptr || picture->Empty()) {
@@ -120,7 +120,7 @@ void MainWindow::loadParameterFile() {
     if (refuseWithoutPlugin()) return;
     const QString path =
         openFileDialog(this, tr("Load From Parameter File"), QString(),
-                       ToQtFilter(kParameterFileFilter) + QStringLiteral(";;") + ToQtFilter(kSettingsPictureFilter));
+                       FileFilter(kParameterFileFilter) + QStringLiteral(";;") + FileFilter(kSettingsPictureFilter));
     if (path.isEmpty()) return;
     pendingParameterFile_ = path;
     setPendingCommand(PendingCommand::LoadParameterFile);
