@@ -145,9 +145,7 @@ bool MainWindow::showZoomPreview() {
         !imaging::Picture::SizeAllowed(c.ImageWidth, c.ImageHeight))
         return false;
     auto preview = std::make_unique<imaging::Picture>(c.ImageWidth, c.ImageHeight);
-    const engine::PixelRect from = view_->selectionRect();
-    imaging::StretchCopy(*shown, imaging::Rect{from.left, from.top, from.width, from.height}, *preview,
-                         imaging::Rect{0, 0, c.ImageWidth, c.ImageHeight});
+    imaging::StretchCopy(*shown, view_->selectionRect(), *preview, imaging::Rect{0, 0, c.ImageWidth, c.ImageHeight});
     view_->setPicture(std::move(preview));
     core_.CurrentImage = view_->picture();
     PictureChanged();

@@ -7,17 +7,12 @@
 #include <optional>
 
 #include "iteration_context.h"
+#include "picture.h"
 
 namespace engine {
 
 // A rectangle of picture pixels; it may reach beyond the picture.
-struct PixelRect {
-    int32_t left = 0;
-    int32_t top = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-    bool operator==(const PixelRect&) const = default;
-};
+using PixelRect = imaging::Rect;
 
 // A rectangle of the plane; yMin belongs to the picture's top row.
 struct PlaneRect {

@@ -21,6 +21,7 @@ struct Rect {
     int32_t top = 0;
     int32_t width = 0;
     int32_t height = 0;
+    bool operator==(const Rect&) const = default;
 };
 
 class Picture {
