@@ -1,6 +1,8 @@
 // Export Picture: the settings computed at any size with several samples
 // per pixel, in the background, with a progress dialog that can cancel.
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QProgressDialog>
 
 #include "dialogs/export_dialog.h"
@@ -11,8 +13,11 @@ namespace app {
 
 void MainWindow::exportPicture() {
     if (refuseWithoutPlugin() || isExporting()) return;
-    QString proposed = proposedFileName();
-    if (!proposed.isEmpty()) proposed += QStringLiteral("-export.png");
+    // Beside the current file, or in the working folder.
+    const QFileInfo current(currentFile_);
+    const QString proposed =
+        currentFile_.isEmpty() ? QDir::current().filePath(QStringLiteral("halvane-export.png"))
+                               : current.dir().filePath(current.completeBaseName() + QStringLiteral("-export.png"));
     exportDialog_->propose(core_.Context.ImageWidth, core_.Context.ImageHeight, proposed);
     if (runModal(*exportDialog_) != QDialog::Accepted) return;
     const ExportChoice choice = exportDialog_->choice();
