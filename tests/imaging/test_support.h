@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,7 @@ struct Malformed {
 };
 std::vector<uint8_t> Text(const std::string& text);
 inline std::string MalformedName(const testing::TestParamInfo<Malformed>& info) { return info.param.name; }
+inline void PrintTo(const Malformed& malformed, std::ostream* out) { *out << malformed.name; }
 
 // Loads the bytes as `fileName`: they must be refused in one line that
 // starts with the name and holds the expected part, the picture untouched.
