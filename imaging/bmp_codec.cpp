@@ -11,7 +11,7 @@ namespace imaging {
 
 namespace {
 
-enum : uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6 };
+enum BmpCompression : uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6 };
 
 // One colour channel of a bit-field pixel.
 struct Field {
@@ -38,7 +38,7 @@ struct BmpHeader {
     int64_t height = 0;  // always positive here
     bool topDown = false;
     uint32_t bits = 0;
-    uint32_t compression = kRgb;
+    uint32_t compression = kRgb;  // a BmpCompression, or a code we do not know
     uint32_t colorsUsed = 0;
     std::array<uint32_t, 3> masks{};
     bool hasMasks = false;
@@ -121,20 +121,22 @@ std::string ReadHeader(ByteReader& r, size_t start, BmpHeader& h, size_t& afterH
 }
 
 // Decodes run-length-encoded indices into `picture` through `palette`;
-// rows count from the bottom unless the bitmap is top-down.
+// rows count from the bottom unless the bitmap is top-down. Without a
+// picture it only checks that the data reaches its end-of-bitmap mark, so
+// that a damaged file is refused before the picture is made.
 std::string DecodeRle(const uint8_t* data, size_t size, const BmpHeader& h, const std::vector<uint32_t>& palette,
-                      Picture& picture) {
+                      Picture* picture) {
     const bool four = h.compression == kRle4;
     const uint32_t background = palette.empty() ? 0 : palette[0];
-    for (int32_t y = 0; y < picture.Height(); ++y) {
-        for (int32_t x = 0; x < picture.Width(); ++x) picture.SetPixel(x, y, background);
+    for (int32_t y = 0; picture && y < picture->Height(); ++y) {
+        for (int32_t x = 0; x < picture->Width(); ++x) picture->SetPixel(x, y, background);
     }
     uint64_t x = 0, row = 0;
     auto put = [&](uint8_t index) {
-        if (x < static_cast<uint64_t>(h.width) && row < static_cast<uint64_t>(h.height)) {
+        if (picture && x < static_cast<uint64_t>(h.width) && row < static_cast<uint64_t>(h.height)) {
             const uint32_t colour = index < palette.size() ? palette[index] : 0;
             const int64_t y = h.topDown ? static_cast<int64_t>(row) : h.height - 1 - static_cast<int64_t>(row);
-            picture.SetPixel(static_cast<int32_t>(x), static_cast<int32_t>(y), colour);
+            picture->SetPixel(static_cast<int32_t>(x), static_cast<int32_t>(y), colour);
         }
         ++x;
     };
@@ -145,7 +147,8 @@ std::string DecodeRle(const uint8_t* data, size_t size, const BmpHeader& h, cons
         const uint8_t value = data[pos + 1];
         pos += 2;
         if (count > 0) {
-            for (unsigned k = 0; k < count; ++k) put(four ? (k % 2 == 0 ? value >> 4 : value & 0x0F) : value);
+            if (!picture) x += count;
+            for (unsigned k = 0; picture && k < count; ++k) put(four ? (k % 2 == 0 ? value >> 4 : value & 0x0F) : value);
         } else if (value == 0) {
             x = 0;
             ++row;
@@ -160,7 +163,8 @@ std::string DecodeRle(const uint8_t* data, size_t size, const BmpHeader& h, cons
             const size_t bytes = four ? (value + 1u) / 2 : value;
             const size_t padded = bytes + (bytes & 1);
             if (size - pos < padded) return "truncated: the compressed data ends inside a literal run";
-            for (unsigned k = 0; k < value; ++k) {
+            if (!picture) x += value;
+            for (unsigned k = 0; picture && k < value; ++k) {
                 const uint8_t byte = data[pos + (four ? k / 2 : k)];
                 put(four ? (k % 2 == 0 ? byte >> 4 : byte & 0x0F) : byte);
             }
@@ -219,18 +223,24 @@ std::string DecodeBmp(const uint8_t* data, size_t size, Picture& picture, ImageI
                std::to_string(size) + " bytes";
     }
 
+    // The file must hold the pixel data before the picture is made.
+    const bool rle = h.compression == kRle8 || h.compression == kRle4;
+    const uint64_t stride = (static_cast<uint64_t>(h.width) * h.bits + 31) / 32 * 4;
+    if (rle) {
+        if (std::string error = DecodeRle(data + dataOffset, size - dataOffset, h, palette, nullptr); !error.empty()) {
+            return error;
+        }
+    } else if (const uint64_t needed = stride * static_cast<uint64_t>(h.height); needed > size - dataOffset) {
+        return "truncated: the pixel data needs " + std::to_string(needed) + " bytes from offset " +
+               std::to_string(dataOffset) + ", the file has " + std::to_string(size - dataOffset);
+    }
+
     Picture result(static_cast<int32_t>(h.width), static_cast<int32_t>(h.height));
-    if (h.compression == kRle8 || h.compression == kRle4) {
-        if (std::string error = DecodeRle(data + dataOffset, size - dataOffset, h, palette, result); !error.empty()) {
+    if (rle) {
+        if (std::string error = DecodeRle(data + dataOffset, size - dataOffset, h, palette, &result); !error.empty()) {
             return error;
         }
     } else {
-        const uint64_t stride = (static_cast<uint64_t>(h.width) * h.bits + 31) / 32 * 4;
-        const uint64_t needed = stride * static_cast<uint64_t>(h.height);
-        if (needed > size - dataOffset) {
-            return "truncated: the pixel data needs " + std::to_string(needed) + " bytes from offset " +
-                   std::to_string(dataOffset) + ", the file has " + std::to_string(size - dataOffset);
-        }
         const Field red(h.masks[0]), green(h.masks[1]), blue(h.masks[2]);
         const bool plainBgr = (h.bits == 24) ||
                               (h.bits == 32 && h.masks == std::array<uint32_t, 3>{0xFF0000, 0x00FF00, 0x0000FF});

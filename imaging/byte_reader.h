@@ -36,6 +36,8 @@ public:
         }
     }
     bool Has(size_t count) const { return count <= Remaining(); }
+    // The next byte without taking it, or -1 at the end.
+    int Peek() const { return pos_ < size_ ? data_[pos_] : -1; }
 
     uint8_t U8() {
         if (pos_ >= size_) {

@@ -4,26 +4,39 @@
 #include <cstring>
 #include <string>
 
+#include "byte_reader.h"
 #include "codecs.h"
 
 namespace imaging {
 
 namespace {
 
-struct PnmScanner {
-    const uint8_t* data;
-    size_t size;
-    size_t pos = 0;
+enum class PnmFamily { Bitmap = 1, Greymap = 2, Pixmap = 3 };
 
-    static bool IsSpace(uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+// The header: "P1" to "P6", width, height and (but for bitmaps) the
+// maximum value, as decimal numbers between white space and comments.
+struct PnmHeader {
+    PnmFamily family = PnmFamily::Pixmap;
+    bool raw = false;  // P4 to P6: binary samples
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t maxval = 1;
+};
+
+// Reads the text parts of a file through the bounded reader.
+struct PnmScanner {
+    ByteReader& in;
+
+    static bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+    static bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 
     // Skips white space and comments.
     void SkipSeparators() {
-        while (pos < size) {
-            if (IsSpace(data[pos])) {
-                ++pos;
-            } else if (data[pos] == '#') {
-                while (pos < size && data[pos] != '\n' && data[pos] != '\r') ++pos;
+        for (int c = in.Peek(); c >= 0; c = in.Peek()) {
+            if (IsSpace(c)) {
+                in.Skip(1);
+            } else if (c == '#') {
+                while (in.Peek() >= 0 && in.Peek() != '\n' && in.Peek() != '\r') in.Skip(1);
             } else {
                 break;
             }
@@ -33,12 +46,11 @@ struct PnmScanner {
     // A decimal number of at most `limit`; false when there is none or it is larger.
     bool Number(uint32_t limit, uint32_t& value) {
         SkipSeparators();
-        if (pos >= size || data[pos] < '0' || data[pos] > '9') return false;
+        if (!IsDigit(in.Peek())) return false;
         uint64_t result = 0;
-        while (pos < size && data[pos] >= '0' && data[pos] <= '9') {
-            result = result * 10 + (data[pos] - '0');
+        while (IsDigit(in.Peek())) {
+            result = result * 10 + static_cast<unsigned>(in.U8() - '0');
             if (result > limit) return false;
-            ++pos;
         }
         value = static_cast<uint32_t>(result);
         return true;
@@ -47,11 +59,30 @@ struct PnmScanner {
     // One digit 0 or 1 of a plain bitmap, which needs no separators.
     bool Bit(uint32_t& value) {
         SkipSeparators();
-        if (pos >= size || (data[pos] != '0' && data[pos] != '1')) return false;
-        value = data[pos++] - '0';
+        if (in.Peek() != '0' && in.Peek() != '1') return false;
+        value = static_cast<uint32_t>(in.U8() - '0');
         return true;
     }
 };
+
+std::string ReadHeader(PnmScanner& scan, PnmHeader& h) {
+    const uint8_t p = scan.in.U8(), kind = scan.in.U8();
+    if (scan.in.Failed() || p != 'P' || kind < '1' || kind > '6') {
+        return "not a portable bitmap, greymap or pixmap (no P1 to P6 signature)";
+    }
+    h.raw = kind >= '4';
+    h.family = static_cast<PnmFamily>(h.raw ? kind - '3' : kind - '0');
+    if (!scan.Number(0xFFFFFFFFu, h.width) || !scan.Number(0xFFFFFFFFu, h.height)) {
+        return "the header has no valid width and height";
+    }
+    if (std::string error = CheckSize(h.width, h.height); !error.empty()) return error;
+    if (h.family != PnmFamily::Bitmap && (!scan.Number(65535, h.maxval) || h.maxval == 0)) {
+        return "the header has no maximum value from 1 to 65535";
+    }
+    // Exactly one white-space character ends a raw file's header.
+    if (h.raw && !PnmScanner::IsSpace(scan.in.U8())) return "the header does not end in white space";
+    return "";
+}
 
 uint8_t Scale(uint32_t value, uint32_t maxval) {
     return static_cast<uint8_t>((value * 255u + maxval / 2) / maxval);
@@ -60,37 +91,26 @@ uint8_t Scale(uint32_t value, uint32_t maxval) {
 }  // namespace
 
 std::string DecodePnm(const uint8_t* data, size_t size, Picture& picture, ImageInfo& info) {
-    if (size < 2 || data[0] != 'P' || data[1] < '1' || data[1] > '6') {
-        return "not a portable bitmap, greymap or pixmap (no P1 to P6 signature)";
-    }
-    const int kind = data[1] - '0';
-    const bool raw = kind >= 4;
-    const int family = raw ? kind - 3 : kind;  // 1 bitmap, 2 greymap, 3 pixmap
-    PnmScanner scan{data, size, 2};
-    uint32_t width = 0, height = 0, maxval = 1;
-    if (!scan.Number(0xFFFFFFFFu, width) || !scan.Number(0xFFFFFFFFu, height)) {
-        return "the header has no valid width and height";
-    }
-    if (std::string error = CheckSize(width, height); !error.empty()) return error;
-    if (family != 1) {
-        if (!scan.Number(65535, maxval) || maxval == 0) return "the header has no maximum value from 1 to 65535";
-    }
+    ByteReader reader(data, size);
+    PnmScanner scan{reader};
+    PnmHeader h;
+    if (std::string error = ReadHeader(scan, h); !error.empty()) return error;
+    const bool raw = h.raw;
+    const int family = static_cast<int>(h.family);  // 1 bitmap, 2 greymap, 3 pixmap
+    const uint32_t width = h.width, height = h.height, maxval = h.maxval;
     const uint64_t pixels = uint64_t{width} * height;
-    const int samples = family == 3 ? 3 : 1;
+    const int samples = h.family == PnmFamily::Pixmap ? 3 : 1;
     const uint64_t values = pixels * samples;
     if (raw) {
-        // Exactly one white-space character ends the header.
-        if (scan.pos >= size || !PnmScanner::IsSpace(data[scan.pos])) return "the header does not end in white space";
-        ++scan.pos;
         const uint64_t bytes = family == 1 ? uint64_t{(width + 7) / 8} * height : values * (maxval > 255 ? 2 : 1);
-        if (bytes > size - scan.pos) {
+        if (!reader.Has(bytes)) {
             return "truncated: the pixel data needs " + std::to_string(bytes) + " bytes, the file has " +
-                   std::to_string(size - scan.pos);
+                   std::to_string(reader.Remaining());
         }
     } else {
         // Every value takes at least one character, and all but bits a separator too.
         const uint64_t least = family == 1 ? values : 2 * values - 1;
-        if (least > size - scan.pos) return "truncated: too few characters for " + std::to_string(values) + " values";
+        if (!reader.Has(least)) return "truncated: too few characters for " + std::to_string(values) + " values";
     }
 
     Picture result(static_cast<int32_t>(width), static_cast<int32_t>(height));
@@ -98,7 +118,7 @@ std::string DecodePnm(const uint8_t* data, size_t size, Picture& picture, ImageI
     if (family == 1 && raw) {
         const size_t stride = (width + 7) / 8;
         for (uint32_t y = 0; y < height; ++y) {
-            const uint8_t* row = data + scan.pos + stride * y;
+            const uint8_t* row = reader.Here() + stride * y;
             for (uint32_t x = 0; x < width; ++x) {
                 const uint8_t level = (row[x / 8] >> (7 - x % 8)) & 1 ? 0 : 255;
                 out[0] = out[1] = out[2] = level;
@@ -106,7 +126,7 @@ std::string DecodePnm(const uint8_t* data, size_t size, Picture& picture, ImageI
             }
         }
     } else if (raw) {
-        const uint8_t* in = data + scan.pos;
+        const uint8_t* in = reader.Here();
         const bool wide = maxval > 255;
         for (uint64_t i = 0; i < values; ++i) {
             uint32_t value = wide ? (uint32_t{in[0]} << 8) | in[1] : in[0];
@@ -125,7 +145,7 @@ std::string DecodePnm(const uint8_t* data, size_t size, Picture& picture, ImageI
             uint32_t value = 0;
             const bool ok = family == 1 ? scan.Bit(value) : scan.Number(maxval, value);
             if (!ok) {
-                return scan.pos >= size ? "truncated: the file ends before the last pixel"
+                return reader.Remaining() == 0 ? "truncated: the file ends before the last pixel"
                                         : "value " + std::to_string(i + 1) + " is not a number from 0 to " +
                                               std::to_string(maxval);
             }

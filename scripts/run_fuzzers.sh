@@ -19,6 +19,9 @@ for target in "${targets[@]}"; do
   corpus="$work/$name"
   mkdir -p "$corpus"
   [ -d "$seeds" ] && cp -r "$seeds"/. "$corpus"/
+  # The files of faults found before seed the search too.
+  regressions="$root/fuzz/regressions/${name#fuzz_}"
+  [ -d "$regressions" ] && cp -r "$regressions"/. "$corpus"/
   echo "-- $name (${seconds}s)"
   if ! (cd "$work" && "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
           -print_final_stats=0 "$corpus" > "$work/$name.log" 2>&1); then

@@ -1,6 +1,8 @@
 // Windows bitmaps: what we write, and the many forms other programs write.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "test_support.h"
 
 namespace imaging {
@@ -17,28 +19,61 @@ void Put32(Bytes& b, uint32_t v) {
     Put16(b, v >> 16);
 }
 
-// A bitmap with a 40-byte header; `extra` (masks, palette) follows the
-// header and the pixel data follows that.
+// A bitmap with a 40-byte header, field by field; `extra` (masks, palette)
+// follows the header and the pixel data follows that.
+struct BmpFile {
+    int32_t width = 4;
+    int32_t height = 4;
+    uint16_t bits = 24;
+    uint32_t compression = 0;
+    uint32_t colorsUsed = 0;
+    uint32_t headerSize = 40;
+    int64_t dataOffset = -1;  // -1: right after the header and `extra`
+    char signature[2] = {'B', 'M'};
+    Bytes extra;
+    Bytes pixels = Bytes(48, 7);
+
+    Bytes Build() const {
+        Bytes b = {static_cast<uint8_t>(signature[0]), static_cast<uint8_t>(signature[1])};
+        Put32(b, static_cast<uint32_t>(54 + extra.size() + pixels.size()));
+        Put32(b, 0);
+        Put32(b, static_cast<uint32_t>(dataOffset >= 0 ? dataOffset : static_cast<int64_t>(54 + extra.size())));
+        Put32(b, headerSize);
+        Put32(b, static_cast<uint32_t>(width));
+        Put32(b, static_cast<uint32_t>(height));
+        Put16(b, 1);
+        Put16(b, bits);
+        Put32(b, compression);
+        Put32(b, static_cast<uint32_t>(pixels.size()));
+        Put32(b, 2835);
+        Put32(b, 2835);
+        Put32(b, colorsUsed);
+        Put32(b, 0);
+        b.insert(b.end(), extra.begin(), extra.end());
+        b.insert(b.end(), pixels.begin(), pixels.end());
+        return b;
+    }
+};
+
 Bytes Bitmap(int32_t width, int32_t height, uint16_t bits, uint32_t compression, const Bytes& extra,
              const Bytes& pixels, uint32_t colorsUsed = 0) {
-    Bytes b = {'B', 'M'};
-    Put32(b, static_cast<uint32_t>(54 + extra.size() + pixels.size()));
-    Put32(b, 0);
-    Put32(b, static_cast<uint32_t>(54 + extra.size()));
-    Put32(b, 40);
-    Put32(b, static_cast<uint32_t>(width));
-    Put32(b, static_cast<uint32_t>(height));
-    Put16(b, 1);
-    Put16(b, bits);
-    Put32(b, compression);
-    Put32(b, static_cast<uint32_t>(pixels.size()));
-    Put32(b, 2835);
-    Put32(b, 2835);
-    Put32(b, colorsUsed);
-    Put32(b, 0);
-    b.insert(b.end(), extra.begin(), extra.end());
-    b.insert(b.end(), pixels.begin(), pixels.end());
-    return b;
+    BmpFile file;
+    file.width = width, file.height = height, file.bits = bits, file.compression = compression;
+    file.colorsUsed = colorsUsed, file.extra = extra, file.pixels = pixels;
+    return file.Build();
+}
+
+// The usual bitmap with one change.
+template <class Change>
+Bytes With(Change change) {
+    BmpFile file;
+    change(file);
+    return file.Build();
+}
+
+Bytes Cut(Bytes bytes, size_t size) {
+    bytes.resize(size);
+    return bytes;
 }
 
 std::string Load(const Bytes& bytes, Picture& picture, ImageInfo* info = nullptr, const std::string& name = "t.bmp") {
@@ -161,44 +196,32 @@ TEST(BmpRead, PackedBitmapWithoutFileHeaderAsDib) {
     ASSERT_EQ(Load(full, picture, nullptr, "x.rle"), "");
 }
 
-TEST(BmpRead, DamagedFilesAreRefusedNamingTheFile) {
-    const Bytes good = Bitmap(4, 4, 24, 0, {}, Bytes(48, 7));
-    struct Damage {
-        const char* what;
-        Bytes bytes;
-        const char* expected;
+std::vector<test::Malformed> MalformedBitmaps() {
+    return {
+        {"PixelsCutShort", Cut(BmpFile().Build(), 54 + 43), "truncated"},
+        {"HeaderCutShort", Cut(BmpFile().Build(), 30), "truncated"},
+        {"HugeWidth", With([](BmpFile& f) { f.width = 0x7FFFFFFF; }), "larger than this program accepts"},
+        {"MostNegativeHeight", With([](BmpFile& f) { f.height = INT32_MIN; }), "larger than this program accepts"},
+        {"PixelsClaimedBeyondTheFile", With([](BmpFile& f) { f.width = f.height = 10000, f.pixels = Bytes(16, 0); }),
+         "truncated: the pixel data needs 300000000 bytes from offset 54, the file has 16"},
+        {"OffsetBeyondTheEnd", With([](BmpFile& f) { f.dataOffset = 0xFFFFF0; }), "outside the file"},
+        {"UnknownHeaderSize", With([](BmpFile& f) { f.headerSize = 200; }), "header size 200"},
+        {"SevenBitDepth", With([](BmpFile& f) { f.bits = 7; }), "7 bits per pixel"},
+        {"RunsWithoutEndOfBitmap", Bitmap(2, 2, 8, 1, kTwoColours, {2, 1, 0, 0}, 2), "end-of-bitmap"},
+        {"RunsWithoutEndOfBitmapForAHugePicture", Bitmap(10000, 10000, 8, 1, kTwoColours, {5, 1, 0, 0}, 2),
+         "end-of-bitmap"},
+        {"LiteralPastTheEnd", Bitmap(8, 1, 8, 1, kTwoColours, {0, 8, 1, 1}, 2), "literal"},
+        {"Rle4WithEightBits", Bitmap(2, 2, 8, 2, kTwoColours, {0, 1}, 2), "RLE4"},
+        {"EmptyBitFieldMasks", Bitmap(1, 1, 32, 3, Bytes(12, 0), Bytes(4, 0)), "masks"},
+        {"NoSignature", Cut(With([](BmpFile& f) { f.signature[1] = 'A'; }), 4), "no BM signature"},
     };
-    std::vector<Damage> cases;
-    cases.push_back({"truncated pixels", Bytes(good.begin(), good.end() - 5), "truncated"});
-    cases.push_back({"truncated header", Bytes(good.begin(), good.begin() + 30), "truncated"});
-    Bytes huge = good;
-    huge[18] = 0xFF, huge[19] = 0xFF, huge[20] = 0xFF, huge[21] = 0x7F;  // width 2^31 - 1
-    cases.push_back({"huge width", huge, "larger than this program accepts"});
-    Bytes lowest = good;
-    lowest[22] = 0, lowest[23] = 0, lowest[24] = 0, lowest[25] = 0x80;  // height -2^31
-    cases.push_back({"most negative height", lowest, "larger than this program accepts"});
-    Bytes offset = good;
-    offset[10] = 0xF0, offset[11] = 0xFF, offset[12] = 0xFF;
-    cases.push_back({"offset beyond the end", offset, "outside the file"});
-    Bytes header = good;
-    header[14] = 200;
-    cases.push_back({"header size", header, "header size 200"});
-    Bytes depth = good;
-    depth[28] = 7;
-    cases.push_back({"depth", depth, "7 bits per pixel"});
-    cases.push_back({"no end of bitmap", Bitmap(2, 2, 8, 1, kTwoColours, {2, 1, 0, 0}, 2), "end-of-bitmap"});
-    cases.push_back({"literal past the end", Bitmap(8, 1, 8, 1, kTwoColours, {0, 8, 1, 1}, 2), "literal"});
-    cases.push_back({"RLE4 with 8 bits", Bitmap(2, 2, 8, 2, kTwoColours, {0, 1}, 2), "RLE4"});
-    cases.push_back({"empty masks", Bitmap(1, 1, 32, 3, Bytes(12, 0), Bytes(4, 0)), "masks"});
-    cases.push_back({"signature", Bytes{'B', 'A', 0, 0}, "no BM signature"});
-    for (const Damage& d : cases) {
-        Picture picture = test::Pattern(2, 2);
-        const std::string error = Load(d.bytes, picture, nullptr, "broken.bmp");
-        EXPECT_EQ(error.rfind("broken.bmp: ", 0), 0u) << d.what << ": " << error;
-        EXPECT_NE(error.find(d.expected), std::string::npos) << d.what << ": " << error;
-        EXPECT_EQ(picture, test::Pattern(2, 2)) << d.what;
-    }
 }
+
+class MalformedBitmap : public testing::TestWithParam<test::Malformed> {};
+
+TEST_P(MalformedBitmap, IsRefusedNamingTheFile) { test::ExpectRefused(GetParam(), "broken.bmp"); }
+
+INSTANTIATE_TEST_SUITE_P(BmpRead, MalformedBitmap, testing::ValuesIn(MalformedBitmaps()), test::MalformedName);
 
 }  // namespace
 }  // namespace imaging

@@ -72,6 +72,18 @@ TempFolder::~TempFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
+std::vector<uint8_t> Text(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+void ExpectRefused(const Malformed& malformed, const std::string& fileName) {
+    const Picture before = Pattern(2, 2);
+    Picture picture = before;
+    const std::string error = LoadImageMemory(malformed.bytes.data(), malformed.bytes.size(), fileName, picture);
+    EXPECT_EQ(error.rfind(fileName + ": ", 0), 0u) << error;
+    EXPECT_NE(error.find(malformed.expected), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    EXPECT_EQ(picture, before);
+}
+
 Picture RoundTrip(const Picture& picture, const std::string& name, ImageInfo* info) {
     std::vector<uint8_t> bytes;
     const std::string saveError = EncodeImage(picture, name, bytes);

@@ -1,7 +1,10 @@
 // Helpers shared by the picture-file tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -50,6 +53,20 @@ public:
 private:
     ImageFileOptions saved_;
 };
+
+// A malformed file, the name of its fault, and a part of the refusal.
+struct Malformed {
+    std::string name;
+    std::vector<uint8_t> bytes;
+    std::string expected;
+};
+std::vector<uint8_t> Text(const std::string& text);
+inline std::string MalformedName(const testing::TestParamInfo<Malformed>& info) { return info.param.name; }
+inline void PrintTo(const Malformed& malformed, std::ostream* out) { *out << malformed.name; }
+
+// Loads the bytes as `fileName`: they must be refused in one line that
+// starts with the name and holds the expected part, the picture untouched.
+void ExpectRefused(const Malformed& malformed, const std::string& fileName);
 
 // Encodes with the current options and decodes the bytes again.
 Picture RoundTrip(const Picture& picture, const std::string& name, ImageInfo* info = nullptr);

@@ -152,6 +152,20 @@ TEST(TiffWrite, CmykOption) {
     EXPECT_LE(test::MaxDifference(test::RoundTrip(extremes, "c.tif"), extremes), 1);
 }
 
+TEST(TiffWrite, CmykInksAreRoundedToTheNearestLevel) {
+    OptionsGuard guard;
+    Options().TiffTrueColour = 1;
+    Picture picture(3, 1);
+    picture.SetPixel(0, 0, PackColour(100, 50, 200));  // inks 255 - 127.5 and 255 - 63.75
+    picture.SetPixel(1, 0, PackColour(0, 0, 0));        // black alone
+    picture.SetPixel(2, 0, PackColour(7, 11, 13));      // inks 255 - 137.3 and 255 - 215.8
+    const std::vector<uint8_t> bytes = Encode(picture);
+    const size_t strip = ParseFirstDirectory(bytes).tags.at(TIFFTAG_STRIPOFFSETS).at(0);
+    ASSERT_LE(strip + 12, bytes.size());
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + strip, bytes.begin() + strip + 12),
+              (std::vector<uint8_t>{127, 191, 0, 55, 0, 0, 0, 255, 118, 39, 0, 242}));
+}
+
 TEST(TiffWrite, GreyPicturesAsBlackIsZeroOrWhiteIsZero) {
     OptionsGuard guard;
     const Picture picture = test::GreyPattern(5, 4);
