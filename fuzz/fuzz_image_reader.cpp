@@ -51,5 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(error.find('\n') == std::string::npos);
         Check(picture.Width() == 1 && picture.Height() == 1 && picture.Pixel(0, 0) == 0x123456);
     }
+    // The comment reader reads the same hostile bytes without the picture.
+    std::string comment = "unchanged";
+    const std::string commentError = imaging::ReadImageCommentMemory(data, size, name, comment);
+    if (!commentError.empty()) {
+        Check(commentError.rfind(name + ": ", 0) == 0);
+        Check(comment == "unchanged");
+    }
     return 0;
 }

@@ -92,9 +92,21 @@ enum class PnmKind { Bitmap, Greymap, Pixmap };
 [[nodiscard]] std::string EncodeBmp(const Picture& picture, ByteSink& out);
 [[nodiscard]] std::string EncodeTga(const Picture& picture, ByteSink& out);
 [[nodiscard]] std::string EncodePnm(const Picture& picture, PnmKind kind, bool binary, ByteSink& out);
-[[nodiscard]] std::string EncodePng(const Picture& picture, const ImageFileOptions& options, ByteSink& out);
-[[nodiscard]] std::string EncodeJpeg(const Picture& picture, const ImageFileOptions& options, ByteSink& out);
-[[nodiscard]] std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, ByteSink& out);
+// The three formats that keep a text comment write `comment` (when it is not
+// empty): PNG as a tEXt chunk "Comment" before the picture data, JPEG as a
+// COM marker, TIFF as the ImageDescription tag.
+[[nodiscard]] std::string EncodePng(const Picture& picture, const ImageFileOptions& options, ByteSink& out,
+                                    const std::string& comment = {});
+[[nodiscard]] std::string EncodeJpeg(const Picture& picture, const ImageFileOptions& options, ByteSink& out,
+                                     const std::string& comment = {});
+[[nodiscard]] std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, ByteSink& out,
+                                     const std::string& comment = {});
+
+// Their comment readers, which read no picture data: "" and the comment
+// ("" when there is none), or why the file cannot be read.
+[[nodiscard]] std::string ReadPngComment(const uint8_t* data, size_t size, std::string& comment);
+[[nodiscard]] std::string ReadJpegComment(const uint8_t* data, size_t size, std::string& comment);
+[[nodiscard]] std::string ReadTiffComment(const uint8_t* data, size_t size, std::string& comment);
 
 // Grey level of a colour for the bilevel and grey writers: the Rec. 601
 // luma, rounded, in 0..255.

@@ -121,18 +121,18 @@ private:
     std::string error_;
 };
 
-std::string Encode(const Picture& picture, Format format, ByteSink& out) {
+std::string Encode(const Picture& picture, Format format, ByteSink& out, const std::string& comment) {
     const ImageFileOptions& options = Options();
     try {
         switch (format) {
             case Format::Bmp: return EncodeBmp(picture, out);
-            case Format::Jpeg: return EncodeJpeg(picture, options, out);
+            case Format::Jpeg: return EncodeJpeg(picture, options, out, comment);
             case Format::Pbm: return EncodePnm(picture, PnmKind::Bitmap, options.PnmBinary, out);
             case Format::Pgm: return EncodePnm(picture, PnmKind::Greymap, options.PnmBinary, out);
             case Format::Ppm: return EncodePnm(picture, PnmKind::Pixmap, options.PnmBinary, out);
-            case Format::Png: return EncodePng(picture, options, out);
+            case Format::Png: return EncodePng(picture, options, out, comment);
             case Format::Tga: return EncodeTga(picture, out);
-            case Format::Tiff: return EncodeTiff(picture, options, out);
+            case Format::Tiff: return EncodeTiff(picture, options, out, comment);
             case Format::Pcx:
             case Format::None: break;
         }
@@ -154,11 +154,16 @@ std::string SaveFormatOf(const Picture& picture, const std::string& name, Format
 }  // namespace
 
 std::string EncodeImage(const Picture& picture, const std::string& name, std::vector<uint8_t>& bytes) {
+    return EncodeImage(picture, name, bytes, std::string());
+}
+
+std::string EncodeImage(const Picture& picture, const std::string& name, std::vector<uint8_t>& bytes,
+                        const std::string& comment) {
     Format format = Format::None;
     if (std::string error = SaveFormatOf(picture, name, format); !error.empty()) return error;
     std::vector<uint8_t> out;
     VectorSink sink(out);
-    if (std::string error = Encode(picture, format, sink); !error.empty()) {
+    if (std::string error = Encode(picture, format, sink, comment); !error.empty()) {
         return name + ": " + (error == kSinkRefused ? "out of memory" : error);
     }
     bytes = std::move(out);
@@ -166,6 +171,10 @@ std::string EncodeImage(const Picture& picture, const std::string& name, std::ve
 }
 
 std::string SaveImageFile(const Picture& picture, const std::string& path) {
+    return SaveImageFile(picture, path, std::string());
+}
+
+std::string SaveImageFile(const Picture& picture, const std::string& path, const std::string& comment) {
     Format format = Format::None;
     if (std::string error = SaveFormatOf(picture, path, format); !error.empty()) return error;
     // The bytes go to the file as they are made; an encoder's own failure
@@ -179,7 +188,7 @@ std::string SaveImageFile(const Picture& picture, const std::string& path) {
             return encoderError = "out of memory";
         }
         FileSink& sink = *made;
-        encoderError = Encode(picture, format, sink);
+        encoderError = Encode(picture, format, sink, comment);
         if (encoderError.empty() && !sink.Flush()) return sink.Error();
         if (encoderError == kSinkRefused && !sink.Error().empty()) {
             encoderError.clear();
@@ -223,9 +232,9 @@ std::string LoadImageMemory(const uint8_t* data, size_t size, const std::string&
     return "";
 }
 
-std::string LoadImageFile(const std::string& path, Picture& picture, ImageInfo* info) {
-    const std::string extension = LowerExtension(path);
-    if (LoadFormat(extension) == Format::None) return UnknownExtension(path, extension);
+namespace {
+// The whole file, or why it cannot be read (with the file named).
+std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
     int64_t size = 0;
     std::string error;
     const int fd = OpenRegularFile(path, size, error);
@@ -234,7 +243,7 @@ std::string LoadImageFile(const std::string& path, Picture& picture, ImageInfo* 
         close(fd);
         return path + ": the file is larger than " + std::to_string(kMaxFileBytes / (1024 * 1024)) + " MB";
     }
-    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    bytes.resize(static_cast<size_t>(size));
     size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t got = read(fd, bytes.data() + done, bytes.size() - done);
@@ -249,7 +258,46 @@ std::string LoadImageFile(const std::string& path, Picture& picture, ImageInfo* 
     close(fd);
     if (!error.empty()) return path + ": cannot read: " + error;
     bytes.resize(done);
+    return "";
+}
+}  // namespace
+
+std::string LoadImageFile(const std::string& path, Picture& picture, ImageInfo* info) {
+    const std::string extension = LowerExtension(path);
+    if (LoadFormat(extension) == Format::None) return UnknownExtension(path, extension);
+    std::vector<uint8_t> bytes;
+    if (std::string error = ReadWholeFile(path, bytes); !error.empty()) return error;
     return LoadImageMemory(bytes.data(), bytes.size(), path, picture, info);
+}
+
+std::string ReadImageCommentMemory(const uint8_t* data, size_t size, const std::string& name, std::string& comment) {
+    const std::string extension = LowerExtension(name);
+    const Format format = LoadFormat(extension);
+    if (format == Format::None) return UnknownExtension(name, extension);
+    if (size == 0) return name + ": the file is empty";
+    std::string found;
+    std::string error;
+    try {
+        switch (format) {
+            case Format::Png: error = ReadPngComment(data, size, found); break;
+            case Format::Jpeg: error = ReadJpegComment(data, size, found); break;
+            case Format::Tiff: error = ReadTiffComment(data, size, found); break;
+            default: break;  // the other formats keep no comment
+        }
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+    }
+    if (!error.empty()) return name + ": " + error;
+    comment = std::move(found);
+    return "";
+}
+
+std::string ReadImageComment(const std::string& path, std::string& comment) {
+    const std::string extension = LowerExtension(path);
+    if (LoadFormat(extension) == Format::None) return UnknownExtension(path, extension);
+    std::vector<uint8_t> bytes;
+    if (std::string error = ReadWholeFile(path, bytes); !error.empty()) return error;
+    return ReadImageCommentMemory(bytes.data(), bytes.size(), path, comment);
 }
 
 }  // namespace imaging

@@ -33,6 +33,16 @@ bool CanLoad(const std::string& path);
 // existing file whole when saving fails. Returns "" on success, else one
 // line naming the file and what went wrong.
 [[nodiscard]] std::string SaveImageFile(const Picture& picture, const std::string& path);
+// The same with a text comment in the file, where the format keeps one (PNG,
+// JPEG, TIFF; other programs show it as the picture's comment).
+[[nodiscard]] std::string SaveImageFile(const Picture& picture, const std::string& path, const std::string& comment);
+
+// The comment a PNG, JPEG or TIFF file keeps ("" when it has none, or for
+// another format), read without the picture data. Returns "" on success,
+// else one line naming the file and what is wrong.
+[[nodiscard]] std::string ReadImageComment(const std::string& path, std::string& comment);
+[[nodiscard]] std::string ReadImageCommentMemory(const uint8_t* data, size_t size, const std::string& name,
+                                                 std::string& comment);
 
 // Reads `path` into `picture` (left untouched on failure) and describes it.
 // Anything but a regular file is refused without waiting on it. Returns ""
@@ -63,5 +73,7 @@ constexpr int64_t kMaxFileBytes = int64_t{2} << 30;
 // Options(), into `bytes` (left untouched on failure); SaveImageFile without
 // the file.
 [[nodiscard]] std::string EncodeImage(const Picture& picture, const std::string& name, std::vector<uint8_t>& bytes);
+[[nodiscard]] std::string EncodeImage(const Picture& picture, const std::string& name, std::vector<uint8_t>& bytes,
+                                      const std::string& comment);
 
 }  // namespace imaging

@@ -178,7 +178,7 @@ bool RunDecode(ReadState* s, const uint8_t* data, size_t size, uint8_t method) {
     return true;
 }
 
-bool RunEncode(WriteState* s, const Picture& picture, const ImageFileOptions& options) {
+bool RunEncode(WriteState* s, const Picture& picture, const ImageFileOptions& options, const std::string& comment) {
     if (setjmp(s->errors.jump)) return false;
     jpeg_create_compress(&s->cinfo);
     jpeg_compress_struct& cinfo = s->cinfo;
@@ -199,11 +199,34 @@ bool RunEncode(WriteState* s, const Picture& picture, const ImageFileOptions& op
     cinfo.dct_method = DctMethod(options.JpegWriteMethod);
     if (options.JpegProgressive) jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
+    if (!comment.empty()) {
+        // One marker holds at most 65533 bytes.
+        const size_t length = std::min<size_t>(comment.size(), 65533);
+        jpeg_write_marker(&cinfo, JPEG_COM, reinterpret_cast<const JOCTET*>(comment.data()),
+                          static_cast<unsigned int>(length));
+    }
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW line = const_cast<JSAMPROW>(picture.Row(static_cast<int32_t>(cinfo.next_scanline)));
         jpeg_write_scanlines(&cinfo, &line, 1);
     }
     jpeg_finish_compress(&cinfo);
+    return true;
+}
+
+// Reads the header only, keeping the first COM marker's text.
+bool ReadHeaderComment(ReadState* s, const uint8_t* data, size_t size, std::string& comment) {
+    if (setjmp(s->errors.jump)) return false;
+    jpeg_create_decompress(&s->cinfo);
+    s->cinfo.mem->max_memory_to_use = static_cast<long>(LibraryMemoryLimit());
+    jpeg_save_markers(&s->cinfo, JPEG_COM, 0xFFFF);
+    jpeg_mem_src(&s->cinfo, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&s->cinfo, TRUE);
+    for (jpeg_saved_marker_ptr m = s->cinfo.marker_list; m != nullptr; m = m->next) {
+        if (m->marker == JPEG_COM) {
+            comment.assign(reinterpret_cast<const char*>(m->data), m->data_length);
+            break;
+        }
+    }
     return true;
 }
 
@@ -229,12 +252,32 @@ std::string DecodeJpeg(const uint8_t* data, size_t size, const ImageFileOptions&
     return "";
 }
 
-std::string EncodeJpeg(const Picture& picture, const ImageFileOptions& options, ByteSink& out) {
+std::string ReadJpegComment(const uint8_t* data, size_t size, std::string& comment) {
+    if (size < 3 || data[0] != 0xFF || data[1] != 0xD8 || data[2] != 0xFF) return "not a JPEG file (no SOI marker)";
+    auto state = std::make_unique<ReadState>();
+    std::memset(&state->cinfo, 0, sizeof state->cinfo);
+    InstallErrors(state->errors);
+    state->cinfo.err = &state->errors.manager;
+    std::string found;
+    bool ok = false;
+    try {
+        ok = ReadHeaderComment(state.get(), data, size, found);
+    } catch (const std::bad_alloc&) {
+        std::snprintf(state->errors.message, sizeof state->errors.message, "out of memory");
+    }
+    jpeg_destroy_decompress(&state->cinfo);
+    if (!ok) return state->errors.message;
+    comment = std::move(found);
+    return "";
+}
+
+std::string EncodeJpeg(const Picture& picture, const ImageFileOptions& options, ByteSink& out,
+                       const std::string& comment) {
     auto state = std::make_unique<WriteState>();
     std::memset(&state->cinfo, 0, sizeof state->cinfo);
     InstallErrors(state->errors);
     state->cinfo.err = &state->errors.manager;
-    const bool ok = RunEncode(state.get(), picture, options);
+    const bool ok = RunEncode(state.get(), picture, options, comment);
     jpeg_destroy_compress(&state->cinfo);
     std::string error = ok ? "" : state->errors.message;
     if (ok && !out.Put(state->buffer, state->length)) error = kSinkRefused;

@@ -20,6 +20,9 @@ namespace imaging {
 
 namespace {
 
+constexpr const char* kCommentKeyword = "Comment";
+
+
 struct PngState {
     char message[240] = "";
     bool ownWords = false;  // the message is ours, not libpng's
@@ -140,12 +143,21 @@ bool RunRead(png_structp png, png_infop info, PngState* state) {
 }
 
 // The signature and the chunks before the picture data.
-bool StartFile(png_structp png, png_infop info, PngState* state, const Picture& picture, double fileGamma) {
+bool StartFile(png_structp png, png_infop info, PngState* state, const Picture& picture, double fileGamma,
+               const std::string& comment) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_write_fn(png, state, WriteBytes, FlushBytes);
     png_set_IHDR(png, info, static_cast<png_uint_32>(picture.Width()), static_cast<png_uint_32>(picture.Height()), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (fileGamma > 0.0) png_set_gAMA(png, info, fileGamma);
+    if (!comment.empty()) {
+        png_text text{};
+        text.compression = PNG_TEXT_COMPRESSION_NONE;
+        text.key = const_cast<png_charp>(kCommentKeyword);
+        text.text = const_cast<png_charp>(comment.c_str());
+        text.text_length = comment.size();
+        png_set_text(png, info, &text, 1);
+    }
     png_write_info(png, info);
     return true;
 }
@@ -276,7 +288,50 @@ std::string DecodePng(const uint8_t* data, size_t size, const ImageFileOptions& 
     return "";
 }
 
-std::string EncodePng(const Picture& picture, const ImageFileOptions& options, ByteSink& out) {
+std::string ReadPngComment(const uint8_t* data, size_t size, std::string& comment) {
+    if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return "not a PNG file (no PNG signature)";
+    // The chunks are walked, not decoded: a tEXt or uncompressed iTXt chunk
+    // with the keyword "Comment" holds it.
+    size_t pos = 8;
+    while (size - pos >= 12) {
+        const uint32_t length = uint32_t{data[pos]} << 24 | uint32_t{data[pos + 1]} << 16 |
+                                uint32_t{data[pos + 2]} << 8 | data[pos + 3];
+        if (length > size - pos - 12) return "damaged PNG file: a chunk runs past the end of the file";
+        const std::string_view type(reinterpret_cast<const char*>(data + pos + 4), 4);
+        const std::string_view body(reinterpret_cast<const char*>(data + pos + 8), length);
+        if (type == "IEND") {
+            comment.clear();
+            return "";
+        }
+        const size_t keyEnd = body.find('\0');
+        if ((type == "tEXt" || type == "iTXt") && keyEnd != std::string_view::npos &&
+            body.substr(0, keyEnd) == kCommentKeyword) {
+            std::string_view text = body.substr(keyEnd + 1);
+            if (type == "iTXt") {
+                // Compression flag and method, then the language and the
+                // translated keyword, each ended by a zero byte.
+                if (text.size() < 2 || text[0] != 0) {
+                    pos += 12 + size_t{length};
+                    continue;
+                }
+                text.remove_prefix(2);
+                for (int field = 0; field < 2; ++field) {
+                    const size_t end = text.find('\0');
+                    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+                }
+            }
+            comment.assign(text);
+            return "";
+        }
+        pos += 12 + size_t{length};
+    }
+    if (pos < size && size - pos < 12) return "damaged PNG file: it ends inside a chunk";
+    comment.clear();
+    return "";
+}
+
+std::string EncodePng(const Picture& picture, const ImageFileOptions& options, ByteSink& out,
+                      const std::string& comment) {
     PngState state;
     state.out = &out;
     const double fileGamma = options.WriteGamma && UsableScreenGamma(options.ScreenGamma) ? 1.0 / options.ScreenGamma : 0.0;
@@ -286,7 +341,7 @@ std::string EncodePng(const Picture& picture, const ImageFileOptions& options, B
     std::string error;
     if (!pngInfo) {
         error = "out of memory";
-    } else if (!StartFile(png, pngInfo, &state, picture, fileGamma)) {
+    } else if (!StartFile(png, pngInfo, &state, picture, fileGamma, comment)) {
         error = state.message;
     } else {
         // Pieces of rows are filtered and compressed apart, each with its

@@ -334,7 +334,27 @@ std::string DecodeTiff(const uint8_t* data, size_t size, Picture& picture, Image
     return error;
 }
 
-std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, ByteSink& out) {
+std::string ReadTiffComment(const uint8_t* data, size_t size, std::string& comment) {
+    if (size < 8 || !((data[0] == 'I' && data[1] == 'I') || (data[0] == 'M' && data[1] == 'M'))) {
+        return "not a TIFF file";
+    }
+    TiffStream stream;
+    stream.data = data;
+    stream.size = size;
+    TIFF* tif = Open(stream, "rm");
+    if (!tif) return "damaged TIFF file: its first directory cannot be read";
+    const char* text = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &text) == 1 && text != nullptr) {
+        comment = text;
+    } else {
+        comment.clear();
+    }
+    TIFFClose(tif);
+    return "";
+}
+
+std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, ByteSink& out,
+                       const std::string& comment) {
     const uint32_t width = static_cast<uint32_t>(picture.Width());
     const uint32_t height = static_cast<uint32_t>(picture.Height());
     // A picture of greys alone is written as a grey scale.
@@ -388,6 +408,8 @@ std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, 
         TIFFSetField(tif, TIFFTAG_YRESOLUTION, vertical ? y : x);
     }
     TIFFSetField(tif, TIFFTAG_SOFTWARE, "halvane");
+    // A comment cannot hold a zero byte: it would end the text there.
+    if (!comment.empty()) TIFFSetField(tif, TIFFTAG_IMAGEDESCRIPTION, comment.c_str());
 
     std::string error;
     std::vector<uint8_t> line(size_t{width} * samples);

@@ -6,15 +6,18 @@ namespace params {
 
 std::string SavePictureWithSettings(const imaging::Picture& picture, const std::string& path,
                                     const SettingsRecord& settings) {
-    (void)settings;
-    return imaging::SaveImageFile(picture, path);
+    return imaging::SaveImageFile(picture, path, SettingsComment(settings));
 }
 
 bool IsPictureFile(const std::string& path) { return imaging::CanLoad(path); }
 
 std::optional<SettingsRecord> ReadSettingsFromPicture(const std::string& path, std::string& error) {
-    error = "The picture " + path + " carries no halvane settings";
-    return std::nullopt;
+    std::string comment;
+    error = imaging::ReadImageComment(path, comment);
+    if (!error.empty()) return std::nullopt;
+    std::optional<SettingsRecord> record = SettingsFromComment(comment);
+    if (!record) error = path + ": the picture carries no halvane settings";
+    return record;
 }
 
 }  // namespace params

@@ -5,6 +5,7 @@ add_executable(test_imaging
   ${IMAGING_TEST_DIR}/pnm_test.cpp
   ${IMAGING_TEST_DIR}/png_test.cpp
   ${IMAGING_TEST_DIR}/image_file_test.cpp
+  ${IMAGING_TEST_DIR}/comment_test.cpp
   ${IMAGING_TEST_DIR}/interop_test.cpp
   ${IMAGING_TEST_DIR}/bmp_test.cpp
   ${IMAGING_TEST_DIR}/tga_pcx_test.cpp

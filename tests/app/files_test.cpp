@@ -36,6 +36,7 @@ private slots:
     void newRebuildsTheDefaultPictureWhateverTheSize();
     void aLoadWhileComputingReadsTheChosenFile();
     void aLoadedPictureComesBackExactlyWithTheDialogsOpen();
+    void aSavedPictureCarriesItsSettingsAndSize();
 
 private:
     std::unique_ptr<AppHarness> h;
@@ -313,6 +314,38 @@ void FileTest::aLoadedPictureComesBackExactlyWithTheDialogsOpen() {
     h->Find<QDoubleSpinBox>("GrnStart")->setValue(18.0);
     QTRY_COMPARE(c.GrnStart, 18.0);
     QCOMPARE(c.RedStep, 0.333);
+}
+
+void FileTest::aSavedPictureCarriesItsSettingsAndSize() {
+    h->ApplySize(200, 150);
+    h->Do(h->A().formulas[5]);
+    h->Do(h->A().blendMethods[2]);
+    const QByteArray saved = h->PictureBytes();
+    h->saveAnswers << Path("carried.tif");
+    h->A().saveAs->trigger();
+    h->Do(h->A().newPicture);
+    QCOMPARE(h->Ctx().ImageWidth, 160);
+
+    h->openAnswers << Path("carried.tif");
+    h->A().loadParameterFile->trigger();
+    QTRY_COMPARE(h->form->pendingCommand(), app::MainWindow::PendingCommand::None);
+    QVERIFY(h->WaitUntilIdle());
+    QVERIFY2(h->messages.isEmpty(), qPrintable(h->messages.join(QLatin1Char('\n'))));
+    QCOMPARE(h->Ctx().FormulaNo, 5);
+    QCOMPARE(h->Ctx().ImageWidth, 200);
+    QCOMPARE(h->PictureBytes(), saved);
+
+    // A picture without settings changes nothing.
+    QCOMPARE(imaging::SaveImageFile(imaging::Picture(10, 10), QFile::encodeName(Path("plain.png")).toStdString()),
+             std::string());
+    const int count = h->form->generationCount();
+    h->openAnswers << Path("plain.png");
+    h->A().loadParameterFile->trigger();
+    QTRY_COMPARE(h->messages.size(), 1);
+    QVERIFY(h->messages.at(0).contains(QStringLiteral("carries no halvane settings")));
+    QVERIFY(h->WaitUntilIdle());
+    QCOMPARE(h->form->generationCount(), count);
+    QCOMPARE(h->PictureBytes(), saved);
 }
 
 static RegisterAppTests registration("FileTest", [] { return std::make_unique<FileTest>(); });

@@ -60,6 +60,12 @@ TEST_F(RenderTool, BadArgumentsNameTheArgumentAndExitWithTwo) {
         {"--colour 3 --output x.png", "--colour"},
         {"--formula 1", "--output"},
         {"--output picture.xyz", "--output"},
+        {"--supersample 5 --output x.png", "--supersample"},
+        {"--zoom-to 0 --frames 3 --output f%d.png", "--zoom-to"},
+        {"--zoom-to 9 --frames 3 --output f.png", "--output"},
+        {"--zoom-to 9 --frames 3 --output f%d-%d.png", "--output"},
+        {"--zoom-to 9 --frames 3 --first 2 --last 5 --output f%d.png", "--first/--last"},
+        {"--zoom-to 9 --output f%d.png", "--frames"},
     };
     for (const auto& c : cases) {
         const Result r = RunRender(c.arguments);
@@ -141,6 +147,49 @@ TEST_F(RenderTool, ParameterFileInAndOut) {
     const Result missing = RunRender("--params " + In("nothing.vtx") + " --quiet --output " + In("c.png"));
     EXPECT_EQ(missing.status, 1);
     EXPECT_FALSE(fs::exists(In("c.png")));
+}
+
+TEST_F(RenderTool, ZoomFramesAreTheSameWhereverMadeAndCarryTheirSettings) {
+    const std::string common = "--size 48x36 --formula 0 --rotation 0 --center -0.745,0.11 --maxit 300 --quiet "
+                               "--zoom-to 50 --frames 4 ";
+    fs::create_directories(folder / "all");
+    fs::create_directories(folder / "part");
+    ASSERT_EQ(RunRender(common + "--output " + In("all/f-%03d.png")).status, 0);
+    const Result part = RunRender(common + "--first 1 --last 2 --output " + In("part/f-%03d.png"));
+    ASSERT_EQ(part.status, 0) << part.output;
+    EXPECT_FALSE(fs::exists(In("part/f-000.png")));
+    EXPECT_FALSE(fs::exists(In("part/f-003.png")));
+    imaging::Picture whole, alone, again;
+    ASSERT_EQ(imaging::LoadImageFile(In("all/f-002.png"), whole), "");
+    ASSERT_EQ(imaging::LoadImageFile(In("part/f-002.png"), alone), "");
+    EXPECT_TRUE(whole == alone);
+
+    // The frame's own settings, size included, make the same picture again.
+    const Result single = RunRender("--params " + In("all/f-002.png") + " --quiet --output " + In("single.png"));
+    ASSERT_EQ(single.status, 0) << single.output;
+    ASSERT_EQ(imaging::LoadImageFile(In("single.png"), again), "");
+    EXPECT_TRUE(again == whole);
+    // And so does one picture at that frame's magnification, 50^(2/3), as
+    // the settings hold it (15 significant digits).
+    const Result byMagnification =
+        RunRender("--size 48x36 --formula 0 --rotation 0 --center -0.745,0.11 --maxit 300 --quiet "
+                  "--magnification 13.5720880829745 --output " + In("m.png"));
+    ASSERT_EQ(byMagnification.status, 0) << byMagnification.output;
+    imaging::Picture atMagnification;
+    ASSERT_EQ(imaging::LoadImageFile(In("m.png"), atMagnification), "");
+    EXPECT_TRUE(atMagnification == whole);
+    imaging::Picture first, last;
+    ASSERT_EQ(imaging::LoadImageFile(In("all/f-000.png"), first), "");
+    ASSERT_EQ(imaging::LoadImageFile(In("all/f-003.png"), last), "");
+    EXPECT_FALSE(first == last);
+
+    // A picture without settings gives one line and no picture.
+    ASSERT_EQ(RunRender("--size 8x8 --quiet --output " + In("plain.bmp")).status, 0);
+    const Result without = RunRender("--params " + In("plain.bmp") + " --quiet --output " + In("x.png"));
+    EXPECT_EQ(without.status, 1);
+    EXPECT_NE(without.output.find("carries no halvane settings"), std::string::npos) << without.output;
+    EXPECT_EQ(std::count(without.output.begin(), without.output.end(), '\n'), 1) << without.output;
+    EXPECT_FALSE(fs::exists(In("x.png")));
 }
 
 }  // namespace
