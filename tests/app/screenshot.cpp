@@ -30,7 +30,9 @@ int TakeScreenshot(const QString& path) {
     h.A().colourControls->trigger();
     colours->move(0, h.form->frameGeometry().bottom() + 12);
     QTest::mouseMove(h.Box(), QPoint(200, 150));
-    QTest::qWait(800);
+    QTest::qWait(800);  // the colour dialog's first apply recomputes this picture
+    h.WaitUntilIdle();
+    QTest::qWait(200);
     const QRect area = h.form->frameGeometry()
                            .united(params->frameGeometry())
                            .united(colours->frameGeometry())
