@@ -279,19 +279,27 @@ std::string ReadRows(TIFF* tif, uint32_t width, uint32_t height, Picture& pictur
     return error;
 }
 
-}  // namespace
-
-std::string DecodeTiff(const uint8_t* data, size_t size, Picture& picture, ImageInfo& info) {
+// Opens a file in memory at its first directory, or says why it cannot.
+TIFF* OpenForReading(const uint8_t* data, size_t size, TiffStream& stream, std::string& error) {
     if (size < 8 || !((data[0] == 'I' && data[1] == 'I') || (data[0] == 'M' && data[1] == 'M'))) {
-        return "not a TIFF file";
+        error = "not a TIFF file";
+        return nullptr;
     }
-    TiffStream stream;
     stream.data = data;
     stream.size = size;
     TIFF* tif = Open(stream, "rm");
-    if (!tif) return "damaged TIFF file: its first directory cannot be read";
+    if (!tif) error = "damaged TIFF file: its first directory cannot be read";
+    return tif;
+}
 
+}  // namespace
+
+std::string DecodeTiff(const uint8_t* data, size_t size, Picture& picture, ImageInfo& info) {
+    TiffStream stream;
     std::string error;
+    TIFF* tif = OpenForReading(data, size, stream, error);
+    if (!tif) return error;
+
     uint32_t width = 0, height = 0;
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
@@ -335,14 +343,10 @@ std::string DecodeTiff(const uint8_t* data, size_t size, Picture& picture, Image
 }
 
 std::string ReadTiffComment(const uint8_t* data, size_t size, std::string& comment) {
-    if (size < 8 || !((data[0] == 'I' && data[1] == 'I') || (data[0] == 'M' && data[1] == 'M'))) {
-        return "not a TIFF file";
-    }
     TiffStream stream;
-    stream.data = data;
-    stream.size = size;
-    TIFF* tif = Open(stream, "rm");
-    if (!tif) return "damaged TIFF file: its first directory cannot be read";
+    std::string error;
+    TIFF* tif = OpenForReading(data, size, stream, error);
+    if (!tif) return error;
     const char* text = nullptr;
     if (TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &text) == 1 && text != nullptr) {
         comment = text;
