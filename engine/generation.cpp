@@ -83,6 +83,7 @@ struct GenerationCore::Worker {
     OrbitBuffers orbit;
     TIterationContext ctx{};
     colour::ColourWork work;
+    colour::WaveMemo memo;
     colour::ColourPassReport report;
     imaging::Picture rowPixels;
     std::vector<double> renderX;
@@ -242,7 +243,7 @@ void GenerationCore::ComputePixels(Worker& worker) {
             worker.renderY[static_cast<size_t>(column)] = ctx.RenderY;
             ctx.RenderX = ctx.RenderX * ctx.dFactor3;
             ctx.RenderY = ctx.RenderY * ctx.dFactor3;
-            colour::BlendAndColour(ctx, worker.work, worker.rowPixels, column, 0, worker.report);
+            colour::BlendAndColour(ctx, worker.work, worker.memo, worker.rowPixels, column, 0, worker.report);
             // Only the worker that has the last column writes this.
             if (column == job.width - 1) job.lastPixel = ctx;
         }
@@ -351,12 +352,13 @@ bool GenerationCore::RecolourFromBuffers() {
     StepY = ctx.ImageHeight > 0 ? (ImageYMax - ImageYMin) / ctx.ImageHeight : 0.0;
     imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
     colour::ColourWork work;
+    colour::WaveMemo memo;
     colour::ColourPassReport seen;
     for (int32_t row = 0; row < ctx.ImageHeight; ++row) {
         for (int32_t column = 0; column < ctx.ImageWidth; ++column) {
             ctx.RenderX = Buffers.AtX(column, row) * ctx.dFactor3;
             ctx.RenderY = Buffers.AtY(column, row) * ctx.dFactor3;
-            colour::BlendAndColour(ctx, work, picture, column, row, seen);
+            colour::BlendAndColour(ctx, work, memo, picture, column, row, seen);
         }
     }
     colour::ColourPassReport reported;  // a pass of its own
