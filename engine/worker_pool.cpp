@@ -3,8 +3,8 @@
 namespace engine {
 
 namespace {
-// Rows are short: a waiting thread first spins for a while (some tens of
-// microseconds) before it sleeps, so that the next row finds it awake.
+// Rows are short: a waiting thread first spins for a while (about a tenth
+// of a millisecond) before it sleeps, so that the next row finds it awake.
 // It does not yield: on a busy machine that hands the core away for long.
 constexpr int kSpinsBeforeSleep = 2000;
 
