@@ -69,14 +69,15 @@ inline void Guard(double& v) {
 
 }  // namespace
 
+// NaN fails the range test too, so the common case takes one comparison.
 double WaveSin(double angle) {
-    if (std::isnan(angle)) return angle;
-    return std::fabs(angle) < kTrigLimit ? std::sin(angle) : 0.0;
+    if (std::fabs(angle) < kTrigLimit) return std::sin(angle);
+    return std::isnan(angle) ? angle : 0.0;
 }
 
 double WaveCos(double angle) {
-    if (std::isnan(angle)) return angle;
-    return std::fabs(angle) < kTrigLimit ? std::cos(angle) : 0.0;
+    if (std::fabs(angle) < kTrigLimit) return std::cos(angle);
+    return std::isnan(angle) ? angle : 0.0;
 }
 
 void SineCosine(const TIterationContext& ctx, ColourWork& work) {
