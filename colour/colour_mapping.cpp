@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstring>
 
 #include "rounding.h"
 
@@ -378,9 +377,8 @@ void BlendAndColour(TIterationContext& ctx, ColourWork& w, WaveMemo& memo, imagi
     }
     const uint64_t mix[3] = {std::bit_cast<uint64_t>(w.RedMix), std::bit_cast<uint64_t>(w.GrnMix),
                              std::bit_cast<uint64_t>(w.BluMix)};
-    const unsigned char* controls = reinterpret_cast<const unsigned char*>(&ctx) + WaveMemo::kControlsFrom;
     if (memo.filled && mix[0] == memo.mix[0] && mix[1] == memo.mix[1] && mix[2] == memo.mix[2] &&
-        wave == memo.wave && std::memcmp(controls, memo.controls, WaveMemo::kControlsSize) == 0) {
+        wave == memo.wave) {
         w.RedLevel = memo.level[0];
         w.GrnLevel = memo.level[1];
         w.BluLevel = memo.level[2];
@@ -389,7 +387,6 @@ void BlendAndColour(TIterationContext& ctx, ColourWork& w, WaveMemo& memo, imagi
         memo.filled = true;
         memo.wave = wave;
         std::copy_n(mix, 3, memo.mix);
-        std::memcpy(memo.controls, controls, WaveMemo::kControlsSize);
         memo.level[0] = w.RedLevel;
         memo.level[1] = w.GrnLevel;
         memo.level[2] = w.BluLevel;

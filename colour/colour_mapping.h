@@ -3,7 +3,6 @@
 // channel order places the levels in the picture.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 #include "iteration_context.h"
@@ -50,20 +49,19 @@ void ApplyTriangleColor(const TIterationContext& ctx, ColourWork& work, imaging:
 // shared ones, and the own waves of blend methods 6, 9 and 10.
 enum class Wave : int32_t { SineCosine, SineSine, Triangle, Method6, Method9, Method10 };
 
-// The levels the last wave gave, and everything they came from: the wave,
-// its three mix values and the twelve channel controls, bit for bit. Neighbouring
-// pixels of a flat region give the same mix values: they then take the
-// levels from here instead of computing the same trigonometry again.
+// The levels the last wave gave, with the wave and the three mix values they
+// came from, bit for bit. Neighbouring pixels of a flat region give the same
+// mix values: they then take the levels from here instead of computing the
+// same trigonometry again. The channel controls are not part of it: it holds
+// only while they stay as they were, so Forget() it whenever they may change
+// (the generation core does at every row).
 struct WaveMemo {
-    static constexpr size_t kControlsFrom = offsetof(TIterationContext, RedStep);
-    static constexpr size_t kControlsSize = offsetof(TIterationContext, GrnOffset) + sizeof(double) - kControlsFrom;
-    static_assert(kControlsSize == 12 * sizeof(double), "the channel controls lie side by side");
-
     bool filled = false;
     Wave wave = Wave::SineCosine;
     uint64_t mix[3] = {};
-    unsigned char controls[kControlsSize] = {};
     int32_t level[3] = {};
+
+    void Forget() { filled = false; }
 };
 
 // Runs blend method `BlendNo` on `RenderX`/`RenderY` (already multiplied by
@@ -71,9 +69,9 @@ struct WaveMemo {
 // render values, or guard c or z, in the context itself.
 void BlendAndColour(TIterationContext& ctx, ColourWork& work, imaging::Picture& picture,
                   int32_t column, int32_t row, ColourPassReport& report);
-// The same, with the wave's levels taken from `memo` when its inputs are
-// the ones it remembers (the blend method itself, with what it writes into
-// the context, always runs).
+// The same, with the wave's levels taken from `memo` when the wave and its
+// mix values are the ones it remembers (the blend method itself, with what
+// it writes into the context, always runs).
 void BlendAndColour(TIterationContext& ctx, ColourWork& work, WaveMemo& memo, imaging::Picture& picture,
                   int32_t column, int32_t row, ColourPassReport& report);
 

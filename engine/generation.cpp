@@ -248,6 +248,7 @@ void GenerationCore::ComputePixels(Worker& worker) {
     RowJob& job = *job_;
     TIterationContext& ctx = worker.ctx;
     ctx = job.start;
+    worker.memo.Forget();  // the channel controls may differ from the last row's
     worker.orbit.X[0] = job.entryZero;
     worker.orbit.Y[0] = job.entryZero;
     if (job.width == 0) return;
