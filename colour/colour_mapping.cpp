@@ -1,5 +1,7 @@
 #include "colour_mapping.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "rounding.h"
@@ -66,14 +68,15 @@ inline void Guard(double& v) {
 
 }  // namespace
 
+// NaN fails the range test too, so the common case takes one comparison.
 double WaveSin(double angle) {
-    if (std::isnan(angle)) return angle;
-    return std::fabs(angle) < kTrigLimit ? std::sin(angle) : 0.0;
+    if (std::fabs(angle) < kTrigLimit) return std::sin(angle);
+    return std::isnan(angle) ? angle : 0.0;
 }
 
 double WaveCos(double angle) {
-    if (std::isnan(angle)) return angle;
-    return std::fabs(angle) < kTrigLimit ? std::cos(angle) : 0.0;
+    if (std::fabs(angle) < kTrigLimit) return std::cos(angle);
+    return std::isnan(angle) ? angle : 0.0;
 }
 
 void SineCosine(const TIterationContext& ctx, ColourWork& work) {
@@ -122,78 +125,67 @@ void ApplyTriangleColor(const TIterationContext& ctx, ColourWork& work, imaging:
     ApplyColor(ctx, work, picture, column, row, report);
 }
 
-void BlendAndColour(TIterationContext& ctx, ColourWork& w, imaging::Picture& picture, int32_t column,
-                  int32_t row, ColourPassReport& report) {
+namespace {
+
+// The blend method's part: the three mix values from the render values,
+// scaling those or guarding c or z in the context where the method does,
+// and the wave that follows. False for a wrong method number.
+inline bool BlendMixes(TIterationContext& ctx, ColourWork& w, Wave& wave) {
     double& x = ctx.RenderX;
     double& y = ctx.RenderY;
-    enum class Routine { SineCosine, SineSine, Triangle, Own };
-    Routine routine = Routine::Triangle;
+    wave = Wave::Triangle;
     switch (ctx.BlendNo) {
         case 1:
         case 2:
             w.RedMix = x;
             w.GrnMix = y;
             w.BluMix = (w.RedMix + w.GrnMix) * 0.707;
-            routine = ctx.BlendNo == 1 ? Routine::SineCosine : Routine::SineSine;
+            wave = ctx.BlendNo == 1 ? Wave::SineCosine : Wave::SineSine;
             break;
         case 3:
             w.RedMix = std::sqrt(x * x + y * y + 1e-20);
             w.GrnMix = x;
             w.BluMix = y;
-            routine = Routine::SineSine;
+            wave = Wave::SineSine;
             break;
         case 4:
             w.RedMix = std::fabs(x + y) * 0.5;
             w.GrnMix = std::fabs(y + x) * 0.5;
             w.BluMix = (x + y) * 0.707;
-            routine = Routine::SineSine;
+            wave = Wave::SineSine;
             break;
         case 5:
             w.RedMix = std::fabs(x - y);
             w.GrnMix = std::fabs(y - x);
             w.BluMix = (x + y) * 0.707;
-            routine = Routine::SineCosine;
+            wave = Wave::SineCosine;
             break;
         case 6: {
             const double grey = (x + y) * 0.5;
             w.RedMix = grey;
             w.GrnMix = grey;
             w.BluMix = grey;
-            SineCosine(ctx, w);
-            w.RedLevel = w.BluLevel;
-            w.GrnLevel = w.BluLevel;
-            routine = Routine::Own;
+            wave = Wave::Method6;
             break;
         }
         case 7:
             w.RedMix = std::fabs(x + x);
             w.GrnMix = std::fabs(y + y);
             w.BluMix = (w.RedMix + w.GrnMix) * 0.707;
-            routine = Routine::SineCosine;
+            wave = Wave::SineCosine;
             break;
         case 8:
             w.RedMix = std::sqrt(x + x);
             w.BluMix = std::sqrt(y + y);
             w.GrnMix = std::sqrt(y + x);
-            routine = Routine::SineCosine;
+            wave = Wave::SineCosine;
             break;
         case 9:
         case 10: {
             w.RedMix = x;
             w.GrnMix = y;
             w.BluMix = (x + y) * 0.5;
-            ToAngles(ctx, w, kWaveFactor);
-            if (ctx.BlendNo == 9) {
-                w.RedMix = WaveSin(w.RedMix);
-                w.GrnMix = -WaveSin(w.GrnMix);
-                w.BluMix = (WaveCos(w.BluMix) + w.RedMix + w.GrnMix) * 0.5;
-            } else {
-                w.RedMix = -WaveSin(w.RedMix);
-                w.GrnMix = -WaveCos(w.GrnMix);
-                w.BluMix = (WaveSin(w.BluMix) + w.RedMix + w.GrnMix) * 0.5;
-            }
-            ToLevels(ctx, w);
-            routine = Routine::Own;
+            wave = ctx.BlendNo == 9 ? Wave::Method9 : Wave::Method10;
             break;
         }
         case 11:
@@ -322,25 +314,84 @@ void BlendAndColour(TIterationContext& ctx, ColourWork& w, imaging::Picture& pic
             w.BluMix = y * y * w.RedMix;
             break;
         default:
-            report.wrongBlendNumber = true;
-            return;
+            return false;
     }
-    switch (routine) {
-        case Routine::SineCosine:
-            SineCosine(ctx, w);
-            ApplyColor(ctx, w, picture, column, row, report);
+    return true;
+}
+
+// The wave's part: channel levels from the mix values and the channel controls.
+inline void RunWave(Wave wave, const TIterationContext& ctx, ColourWork& w) {
+    switch (wave) {
+        case Wave::SineCosine:
+            SineCosineWave(ctx, w, kWaveFactor);
             break;
-        case Routine::SineSine:
+        case Wave::SineSine:
             SineSine(ctx, w);
-            ApplyColor(ctx, w, picture, column, row, report);
             break;
-        case Routine::Triangle:
-            ApplyTriangleColor(ctx, w, picture, column, row, report);
+        case Wave::Triangle:
+            SineCosineWave(ctx, w, kTriangleWaveFactor);
             break;
-        case Routine::Own:
-            ApplyColor(ctx, w, picture, column, row, report);
+        case Wave::Method6:
+            // Grey: every channel takes the blue level of the sine-cosine wave.
+            w.BluMix = WaveCos(Angle(w.BluMix, kWaveFactor, Blu(ctx)));
+            w.BluLevel = Level(w.BluMix, Blu(ctx));
+            w.RedLevel = w.BluLevel;
+            w.GrnLevel = w.BluLevel;
+            break;
+        case Wave::Method9:
+            ToAngles(ctx, w, kWaveFactor);
+            w.RedMix = WaveSin(w.RedMix);
+            w.GrnMix = -WaveSin(w.GrnMix);
+            w.BluMix = (WaveCos(w.BluMix) + w.RedMix + w.GrnMix) * 0.5;
+            ToLevels(ctx, w);
+            break;
+        case Wave::Method10:
+            ToAngles(ctx, w, kWaveFactor);
+            w.RedMix = -WaveSin(w.RedMix);
+            w.GrnMix = -WaveCos(w.GrnMix);
+            w.BluMix = (WaveSin(w.BluMix) + w.RedMix + w.GrnMix) * 0.5;
+            ToLevels(ctx, w);
             break;
     }
+}
+
+}  // namespace
+
+void BlendAndColour(TIterationContext& ctx, ColourWork& w, imaging::Picture& picture, int32_t column,
+                  int32_t row, ColourPassReport& report) {
+    Wave wave;
+    if (!BlendMixes(ctx, w, wave)) {
+        report.wrongBlendNumber = true;
+        return;
+    }
+    RunWave(wave, ctx, w);
+    ApplyColor(ctx, w, picture, column, row, report);
+}
+
+void BlendAndColour(TIterationContext& ctx, ColourWork& w, WaveMemo& memo, imaging::Picture& picture,
+                  int32_t column, int32_t row, ColourPassReport& report) {
+    Wave wave;
+    if (!BlendMixes(ctx, w, wave)) {
+        report.wrongBlendNumber = true;
+        return;
+    }
+    const uint64_t mix[3] = {std::bit_cast<uint64_t>(w.RedMix), std::bit_cast<uint64_t>(w.GrnMix),
+                             std::bit_cast<uint64_t>(w.BluMix)};
+    if (memo.filled && mix[0] == memo.mix[0] && mix[1] == memo.mix[1] && mix[2] == memo.mix[2] &&
+        wave == memo.wave) {
+        w.RedLevel = memo.level[0];
+        w.GrnLevel = memo.level[1];
+        w.BluLevel = memo.level[2];
+    } else {
+        RunWave(wave, ctx, w);
+        memo.filled = true;
+        memo.wave = wave;
+        std::copy_n(mix, 3, memo.mix);
+        memo.level[0] = w.RedLevel;
+        memo.level[1] = w.GrnLevel;
+        memo.level[2] = w.BluLevel;
+    }
+    ApplyColor(ctx, w, picture, column, row, report);
 }
 
 }  // namespace colour

@@ -45,10 +45,34 @@ void ApplyColor(const TIterationContext& ctx, ColourWork& work, imaging::Picture
 void ApplyTriangleColor(const TIterationContext& ctx, ColourWork& work, imaging::Picture& picture,
                         int32_t column, int32_t row, ColourPassReport& report);
 
+// The waves that turn the three mix values into channel levels: the three
+// shared ones, and the own waves of blend methods 6, 9 and 10.
+enum class Wave : int32_t { SineCosine, SineSine, Triangle, Method6, Method9, Method10 };
+
+// The levels the last wave gave, with the wave and the three mix values they
+// came from, bit for bit. Neighbouring pixels of a flat region give the same
+// mix values: they then take the levels from here instead of computing the
+// same trigonometry again. The channel controls are not part of it: it holds
+// only while they stay as they were, so Forget() it whenever they may change
+// (the generation core does at every row).
+struct WaveMemo {
+    bool filled = false;
+    Wave wave = Wave::SineCosine;
+    uint64_t mix[3] = {};
+    int32_t level[3] = {};
+
+    void Forget() { filled = false; }
+};
+
 // Runs blend method `BlendNo` on `RenderX`/`RenderY` (already multiplied by
 // `dFactor3`) and writes pixel (column, row). Several methods scale the
 // render values, or guard c or z, in the context itself.
 void BlendAndColour(TIterationContext& ctx, ColourWork& work, imaging::Picture& picture,
+                  int32_t column, int32_t row, ColourPassReport& report);
+// The same, with the wave's levels taken from `memo` when the wave and its
+// mix values are the ones it remembers (the blend method itself, with what
+// it writes into the context, always runs).
+void BlendAndColour(TIterationContext& ctx, ColourWork& work, WaveMemo& memo, imaging::Picture& picture,
                   int32_t column, int32_t row, ColourPassReport& report);
 
 }  // namespace colour

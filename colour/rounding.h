@@ -10,11 +10,11 @@ namespace colour {
 
 // NaN gives 0 and values beyond the 32-bit range saturate.
 inline int32_t RoundToInt32(double value) {
-    if (std::isnan(value)) return 0;
     const double rounded = std::nearbyint(value);  // the default mode rounds halves to even
-    if (rounded >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-    if (rounded <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(rounded);
+    // In range (NaN is not): one test for the common case.
+    if (rounded > -2147483648.0 && rounded < 2147483647.0) return static_cast<int32_t>(rounded);
+    if (std::isnan(rounded)) return 0;
+    return rounded > 0.0 ? std::numeric_limits<int32_t>::max() : std::numeric_limits<int32_t>::min();
 }
 
 }  // namespace colour

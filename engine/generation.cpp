@@ -1,8 +1,10 @@
 #include "generation.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <thread>
+#include <utility>
 
 #include "picture_settings.h"
 #include "rounding.h"
@@ -12,9 +14,19 @@ namespace engine {
 
 namespace {
 
-// Threads take turns at blocks of a few columns: fine enough that each gets
-// its share of any costly stretch, with nothing to contend for.
-constexpr int32_t kColumnsPerBlock = 8;
+// Each thread starts on its own stretch of the row and takes it a few
+// columns at a time; a thread whose stretch is done takes over half of what
+// another has left. So threads finish a row together, and a thread the
+// system holds up delays the row by a few columns at most.
+constexpr int32_t kColumnsPerBite = 8;
+
+// A stretch of columns still to compute, [next, end), in one word that the
+// owner and a thread taking over part of it both change by compare-exchange.
+constexpr uint64_t Stretch(int32_t next, int32_t end) {
+    return (uint64_t{static_cast<uint32_t>(end)} << 32) | static_cast<uint32_t>(next);
+}
+constexpr int32_t NextOf(uint64_t stretch) { return static_cast<int32_t>(stretch & 0xFFFFFFFFu); }
+constexpr int32_t EndOf(uint64_t stretch) { return static_cast<int32_t>(stretch >> 32); }
 
 inline void KeepOffZero(double& v) {
     if (std::fabs(v) < 1e-20) v = v > 0.0 ? 1e-20 : -1e-20;
@@ -74,19 +86,24 @@ void CopyPixelState(const TIterationContext& from, TIterationContext& to) {
 
 // One thread's private means to compute pixels: its own plug-in instance
 // (the plug-in's working state is not shared), orbit buffers and record,
-// and the row it computes, kept here until the row is taken in (threads
+// and the pixels it computes, kept here until the row is taken in (threads
 // writing neighbouring pixels of one picture would share cache lines).
-struct GenerationCore::Worker {
-    size_t index = 0;
+struct alignas(64) GenerationCore::Worker {
+    // The columns of the current row this worker has yet to take.
+    std::atomic<uint64_t> stretch{0};
+    alignas(64) size_t index = 0;
     std::unique_ptr<PluginInstance> ownInstance;
     FormulaEntryFn formula = nullptr;
     OrbitBuffers orbit;
     TIterationContext ctx{};
     colour::ColourWork work;
+    colour::WaveMemo memo;
     colour::ColourPassReport report;
     imaging::Picture rowPixels;
     std::vector<double> renderX;
     std::vector<double> renderY;
+    // Runs of columns [first, end) computed here in the current row.
+    std::vector<std::pair<int32_t, int32_t>> computed;
 };
 
 // Everything one row is computed from, fixed when it starts.
@@ -224,6 +241,13 @@ void GenerationCore::PrepareRow() {
         job.before.assign(from, from + static_cast<size_t>(columnsInPicture) * 3);
     }
     job.lastPixel = main;
+    const int32_t threads = static_cast<int32_t>(workers_.size());
+    for (int32_t i = 0; i < threads; ++i) {
+        Worker& worker = *workers_[static_cast<size_t>(i)];
+        worker.computed.clear();
+        const auto from = [&](int32_t k) { return static_cast<int32_t>(int64_t{job.width} * k / threads); };
+        worker.stretch.store(Stretch(from(i), from(i + 1)), std::memory_order_relaxed);
+    }
     if (!job.task) job.task = [this](size_t worker) { ComputePixels(*workers_[worker]); };
 }
 
@@ -231,29 +255,81 @@ void GenerationCore::ComputePixels(Worker& worker) {
     RowJob& job = *job_;
     TIterationContext& ctx = worker.ctx;
     ctx = job.start;
+    worker.memo.Forget();  // the channel controls may differ from the last row's
     worker.orbit.X[0] = job.entryZero;
     worker.orbit.Y[0] = job.entryZero;
-    if (worker.rowPixels.Width() != job.width && job.width > 0) worker.rowPixels = imaging::Picture(job.width, 1);
-    worker.renderX.resize(static_cast<size_t>(job.width));
-    worker.renderY.resize(static_cast<size_t>(job.width));
     if (job.width == 0) return;
-    std::copy(job.before.begin(), job.before.end(), worker.rowPixels.Row(0));
-    const int32_t stride = static_cast<int32_t>(workers_.size()) * kColumnsPerBlock;
-    for (int32_t first = static_cast<int32_t>(worker.index) * kColumnsPerBlock; first < job.width; first += stride) {
-        const int32_t end = std::min(job.width, first + kColumnsPerBlock);
-        for (int32_t column = first; column < end; ++column) {
-            PlacePixel(ctx, column, job.row, job.grid, column == 0 ? job.firstCRe : job.laterCRe,
-                       column == 0 ? job.firstCIm : job.laterCIm);
-            EvaluatePixel(ctx, worker.orbit, worker.formula);
-            worker.renderX[static_cast<size_t>(column)] = ctx.RenderX;
-            worker.renderY[static_cast<size_t>(column)] = ctx.RenderY;
-            ctx.RenderX = ctx.RenderX * ctx.dFactor3;
-            ctx.RenderY = ctx.RenderY * ctx.dFactor3;
-            colour::BlendAndColour(ctx, worker.work, worker.rowPixels, column, 0, worker.report);
-            // Only the worker that has the last column writes this.
-            if (column == job.width - 1) job.lastPixel = ctx;
+    if (worker.rowPixels.Width() != job.width) worker.rowPixels = imaging::Picture(job.width, 1);
+    if (job.fillBuffers) {
+        worker.renderX.resize(static_cast<size_t>(job.width));
+        worker.renderY.resize(static_cast<size_t>(job.width));
+    }
+    for (;;) {
+        uint64_t stretch = worker.stretch.load(std::memory_order_acquire);
+        if (NextOf(stretch) >= EndOf(stretch)) {
+            if (!TakeOverColumns(worker)) return;
+            continue;
+        }
+        const int32_t first = NextOf(stretch);
+        const int32_t end = std::min(EndOf(stretch), first + kColumnsPerBite);
+        if (!worker.stretch.compare_exchange_weak(stretch, Stretch(end, EndOf(stretch)), std::memory_order_acq_rel)) {
+            continue;
+        }
+        ComputeColumns(worker, first, end);
+        if (!worker.computed.empty() && worker.computed.back().second == first) {
+            worker.computed.back().second = end;
+        } else {
+            worker.computed.emplace_back(first, end);
         }
     }
+}
+
+bool GenerationCore::TakeOverColumns(Worker& taker) {
+    for (;;) {
+        Worker* most = nullptr;
+        uint64_t mostStretch = 0;
+        int32_t mostLeft = 0;
+        for (const auto& other : workers_) {
+            const uint64_t stretch = other->stretch.load(std::memory_order_acquire);
+            if (EndOf(stretch) - NextOf(stretch) > mostLeft) {
+                most = other.get();
+                mostStretch = stretch;
+                mostLeft = EndOf(stretch) - NextOf(stretch);
+            }
+        }
+        if (most == nullptr) return false;
+        // The upper half, or the one column left.
+        const int32_t split = NextOf(mostStretch) + mostLeft / 2;
+        if (most->stretch.compare_exchange_strong(mostStretch, Stretch(NextOf(mostStretch), split),
+                                                  std::memory_order_acq_rel)) {
+            taker.stretch.store(Stretch(split, EndOf(mostStretch)), std::memory_order_release);
+            return true;
+        }
+    }
+}
+
+void GenerationCore::ComputeColumns(Worker& worker, int32_t first, int32_t end) {
+    RowJob& job = *job_;
+    TIterationContext& ctx = worker.ctx;
+    // Pixels that are not written (a wrong blend or order number) keep their colour.
+    const int32_t before = std::min(end, static_cast<int32_t>(job.before.size() / 3));
+    if (first < before) {
+        std::copy(job.before.begin() + first * 3, job.before.begin() + before * 3, worker.rowPixels.Row(0) + first * 3);
+    }
+    for (int32_t column = first; column < end; ++column) {
+        PlacePixel(ctx, column, job.row, job.grid, column == 0 ? job.firstCRe : job.laterCRe,
+                   column == 0 ? job.firstCIm : job.laterCIm);
+        EvaluatePixel(ctx, worker.orbit, worker.formula);
+        if (job.fillBuffers) {
+            worker.renderX[static_cast<size_t>(column)] = ctx.RenderX;
+            worker.renderY[static_cast<size_t>(column)] = ctx.RenderY;
+        }
+        ctx.RenderX = ctx.RenderX * ctx.dFactor3;
+        ctx.RenderY = ctx.RenderY * ctx.dFactor3;
+        colour::BlendAndColour(ctx, worker.work, worker.memo, worker.rowPixels, column, 0, worker.report);
+    }
+    // Only the worker that has the last column writes this.
+    if (end == job.width) job.lastPixel = ctx;
 }
 
 void GenerationCore::ComputeRow() {
@@ -280,16 +356,13 @@ void GenerationCore::FinishRow() {
     WaitForRow();
     rowInFlight_ = false;
     const RowJob& job = *job_;
-    const size_t threads = workers_.size();
-    const int32_t stride = static_cast<int32_t>(threads) * kColumnsPerBlock;
     imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
     const int32_t pictureRow = job.row - FirstPictureRow;
     const bool rowInPicture = pictureRow >= 0 && pictureRow < picture.Height();
     const int32_t columnsInPicture = rowInPicture ? std::min(job.width, picture.Width()) : 0;
-    for (size_t i = 0; i < threads; ++i) {
-        const Worker& worker = *workers_[i];
-        for (int32_t first = static_cast<int32_t>(i) * kColumnsPerBlock; first < job.width; first += stride) {
-            const int32_t end = std::min(job.width, first + kColumnsPerBlock);
+    for (const auto& owned : workers_) {
+        Worker& worker = *owned;
+        for (const auto& [first, end] : worker.computed) {
             if (first < columnsInPicture) {
                 const int32_t count = std::min(columnsInPicture, end) - first;
                 std::copy_n(worker.rowPixels.Row(0) + static_cast<size_t>(first) * 3,
@@ -302,10 +375,11 @@ void GenerationCore::FinishRow() {
                 }
             }
         }
+        worker.computed.clear();
         if (worker.orbit.X[0] == 1.0) orbitEntryZeroIsOne_ = true;
-        faultsSeen_.wrongBlendNumber |= workers_[i]->report.wrongBlendNumber;
-        faultsSeen_.wrongOrderNumber |= workers_[i]->report.wrongOrderNumber;
-        workers_[i]->report = {};
+        faultsSeen_.wrongBlendNumber |= worker.report.wrongBlendNumber;
+        faultsSeen_.wrongOrderNumber |= worker.report.wrongOrderNumber;
+        worker.report = {};
     }
     // Leave the record as the last pixel left it, as a one-by-one run would;
     // settings changed while the row was computed stay.
@@ -358,12 +432,13 @@ bool GenerationCore::RecolourFromBuffers() {
     StepY = ctx.ImageHeight > 0 ? (ImageYMax - ImageYMin) / ctx.ImageHeight : 0.0;
     imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
     colour::ColourWork work;
+    colour::WaveMemo memo;
     colour::ColourPassReport seen;
     for (int32_t row = 0; row < ctx.ImageHeight; ++row) {
         for (int32_t column = 0; column < ctx.ImageWidth; ++column) {
             ctx.RenderX = Buffers.AtX(column, row) * ctx.dFactor3;
             ctx.RenderY = Buffers.AtY(column, row) * ctx.dFactor3;
-            colour::BlendAndColour(ctx, work, picture, column, row, seen);
+            colour::BlendAndColour(ctx, work, memo, picture, column, row, seen);
         }
     }
     colour::ColourPassReport reported;  // a pass of its own

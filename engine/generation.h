@@ -165,7 +165,11 @@ private:
 
     void EnsureWorkers();
     void PrepareRow();
+    // A worker's part of the row: its own stretch, then parts of others'.
     void ComputePixels(Worker& worker);
+    // Moves half of the longest stretch left to `taker`; false when none is left.
+    bool TakeOverColumns(Worker& taker);
+    void ComputeColumns(Worker& worker, int32_t first, int32_t end);
     // Shows each fault of a pass once: `reported` remembers what was shown.
     void ReportFaults(const colour::ColourPassReport& seen, colour::ColourPassReport& reported);
 

@@ -12,8 +12,9 @@
 
 namespace engine {
 
-// Runs one task on every worker index at once and waits for all of them.
-// The calling thread takes index 0, so a pool of one starts no thread.
+// Runs a task on the calling thread and on the worker threads that join in
+// while the caller's own part of it runs. The calling thread takes index 0,
+// so a pool of one starts no thread.
 class WorkerPool {
 public:
     explicit WorkerPool(size_t workers);
@@ -22,15 +23,24 @@ public:
     WorkerPool& operator=(const WorkerPool&) = delete;
 
     size_t Size() const { return threads_.size() + 1; }
+    // Runs `task` on index 0 and on every worker thread that joins before
+    // task(0) returns; then returns once each thread that joined is done.
+    // The task must let whoever runs it take over whatever work is left, so
+    // that a thread the system holds up joins no more and holds up no one.
     // Not reentrant: one Run at a time.
     void Run(const std::function<void(size_t worker)>& task);
 
 private:
+    // state_ holds the round's number (upper half), kOpen while the round
+    // takes threads, and the number of threads inside the task.
+    static constexpr uint64_t kOpen = uint64_t{1} << 31;
+    static constexpr uint64_t kInside = kOpen - 1;
+
     void ThreadLoop(size_t worker);
 
     std::vector<std::thread> threads_;
-    std::atomic<uint64_t> round_{0};
-    std::atomic<int> pending_{0};
+    std::atomic<uint64_t> state_{0};
+    std::atomic<uint32_t> round_{0};  // announces each round to waiting threads
     std::atomic<bool> stopping_{false};
     const std::function<void(size_t)>* task_ = nullptr;
 };

@@ -1,8 +1,10 @@
 // Colour waves, channel orders and blend methods against worked levels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "colour_mapping.h"
 #include "rounding.h"
@@ -180,6 +182,58 @@ TEST_F(Colouring, SineSineUsesCosineForGreenAndNegatedCosineForBlue) {
     EXPECT_EQ(work.RedLevel, level(std::sin((90.0 + 31.0) / 360.0 * colour::kTwoPi)));
     EXPECT_EQ(work.GrnLevel, level(std::cos((90.0 + 17.0) / 360.0 * colour::kTwoPi)));
     EXPECT_EQ(work.BluLevel, level(-std::cos((90.0 + 29.0) / 360.0 * colour::kTwoPi)));
+}
+
+// Remembered levels must be the ones a fresh wave gives whenever any input
+// differs: one render value, NaN, zeros of either sign, values whose mixes
+// vanish (black or not), c or z, or the method (same mixes, other wave).
+TEST_F(Colouring, RememberedLevelsEqualFreshOnesWheneverAnInputDiffers) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::pair<double, double> values[] = {{0.3, 0.2},  {0.3, 0.2},  {0.3, 0.25},  {0.35, 0.25},
+                                                {nan, 0.25}, {nan, 0.25}, {0.35, 0.25}, {0.35, nan},
+                                                {0.0, 0.0},  {-0.0, 0.0}, {1e-200, 1e-200}, {0.0, -0.0}};
+    TIterationContext fresh = ctx;
+    ColourWork freshWork;
+    imaging::Picture freshPicture{2, 2};
+    colour::WaveMemo memo;
+    auto compare = [&](const char* what) {
+        fresh.CRe = ctx.CRe;
+        fresh.CIm = ctx.CIm;
+        fresh.ZRe = ctx.ZRe;
+        fresh.ZIm = ctx.ZIm;
+        fresh.BlendNo = ctx.BlendNo;
+        fresh.RenderX = ctx.RenderX;
+        fresh.RenderY = ctx.RenderY;
+        picture.SetPixel(0, 0, imaging::PackColour(1, 2, 3));
+        freshPicture.SetPixel(0, 0, imaging::PackColour(1, 2, 3));
+        colour::BlendAndColour(ctx, work, memo, picture, 0, 0, report);
+        colour::BlendAndColour(fresh, freshWork, freshPicture, 0, 0, report);
+        EXPECT_EQ(picture.Pixel(0, 0), freshPicture.Pixel(0, 0)) << "method " << ctx.BlendNo << ", " << what;
+        EXPECT_EQ(work.RedLevel, freshWork.RedLevel) << "method " << ctx.BlendNo << ", " << what;
+        EXPECT_EQ(work.GrnLevel, freshWork.GrnLevel) << "method " << ctx.BlendNo << ", " << what;
+        EXPECT_EQ(work.BluLevel, freshWork.BluLevel) << "method " << ctx.BlendNo << ", " << what;
+    };
+    ctx.CRe = 0.4;
+    ctx.CIm = 0.1;
+    ctx.ZRe = 0.6;
+    ctx.ZIm = -0.7;
+    for (int32_t method = 1; method <= colour::kBlendMethodCount; ++method) {
+        ctx.BlendNo = method;
+        for (const auto& [x, y] : values) {
+            ctx.RenderX = x;
+            ctx.RenderY = y;
+            compare(std::isnan(x) ? "NaN" : std::signbit(x) ? "-0" : "values");
+        }
+        for (double* z : {&ctx.CRe, &ctx.CIm, &ctx.ZRe, &ctx.ZIm}) {
+            *z += 0.125;
+            ctx.RenderX = ctx.RenderY = 0.3;
+            compare("c or z");
+        }
+        ctx.RenderX = 0.3;  // the next method starts from the same values
+        ctx.RenderY = 0.2;
+        compare("the same values");
+    }
+    EXPECT_FALSE(report.wrongOrderNumber);
 }
 
 }  // namespace

@@ -253,6 +253,30 @@ TEST(Generation, SettingsChangedBetweenRowsActFromTheNextRow) {
     EXPECT_TRUE(many.Generate(s) == expected);
 }
 
+// A worker remembers the last wave's levels; a colour setting changed
+// between rows must act on the next row even where every pixel has the same
+// mix values (all inside the set, render method 1).
+TEST(Generation, AColourSettingChangedBetweenRowsActsOnAFlatRegion) {
+    auto referencePlugin = engine::LoadPrivateCopy(BuiltPluginPath());
+    SequentialReference reference(referencePlugin->FormulaEntry());
+    Settings s;
+    s.render = 1;
+    s.rotation = 0;
+    s.centerX = -0.3;
+    s.magnification = 16.0;
+    auto change = [](TIterationContext& ctx, int32_t row) {
+        if (row == 4) ctx.GrnStart += 40.0;
+    };
+    const imaging::Picture expected =
+        reference.Generate(s, [&](int32_t row) { change(reference.ctx, row); });
+    EXPECT_NE(expected.Pixel(0, 4), expected.Pixel(0, 5));
+    for (int threads : {1, 2}) {
+        CoreUnderTest run(threads);
+        run.host.afterRow = [&] { change(run.core.Context, run.core.PixelY); };
+        EXPECT_TRUE(run.Generate(s) == expected) << threads << " threads";
+    }
+}
+
 TEST(Generation, ViewAndPixelPlacement) {
     TIterationContext ctx{};
     engine::ResetCoordinates(ctx);
