@@ -21,6 +21,7 @@ namespace imaging {
 namespace {
 
 constexpr const char* kCommentKeyword = "Comment";
+constexpr png_alloc_size_t kMaxAncillaryChunk = png_alloc_size_t{1} << 20;
 
 
 struct PngState {
@@ -87,6 +88,9 @@ bool RunRead(png_structp png, png_infop info, PngState* state) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_read_fn(png, state, ReadBytes);
     png_set_user_limits(png, Picture::kMaxSide, Picture::kMaxSide);
+    // Ancillary chunks (text, profiles) are allocated as long as they claim
+    // to be before their bytes are read; none that is kept needs more.
+    png_set_chunk_malloc_max(png, kMaxAncillaryChunk);
     // libpng takes an sRGB chunk or an sRGB profile as gamma 1 / 2.2; only
     // a gAMA chunk gives a file's gamma here, so these are not read at all.
     static const png_byte kIgnored[] = "sRGB\0iCCP";
@@ -256,6 +260,25 @@ void PutZlibHeader(ByteBuffer& out) {
     p[1] = static_cast<uint8_t>(flags);
 }
 
+// Walks the chunks up to IEND, handing each type and body to `visit` until
+// it returns false. Returns why the file is damaged when a chunk claims more
+// bytes than the file holds: libpng would allocate what it claims first.
+std::string WalkChunks(const uint8_t* data, size_t size,
+                       const std::function<bool(std::string_view type, std::string_view body)>& visit) {
+    size_t pos = 8;
+    while (size - pos >= 12) {
+        const uint32_t length = uint32_t{data[pos]} << 24 | uint32_t{data[pos + 1]} << 16 |
+                                uint32_t{data[pos + 2]} << 8 | data[pos + 3];
+        if (length > size - pos - 12) return "damaged PNG file: a chunk runs past the end of the file";
+        const std::string_view type(reinterpret_cast<const char*>(data + pos + 4), 4);
+        if (type == "IEND") return "";
+        if (!visit(type, std::string_view(reinterpret_cast<const char*>(data + pos + 8), length))) return "";
+        pos += 12 + size_t{length};
+    }
+    if (pos < size) return "damaged PNG file: it ends inside a chunk";
+    return "";
+}
+
 }  // namespace
 
 bool UsableScreenGamma(double gamma) { return std::isfinite(gamma) && gamma >= 0.1 && gamma <= 10.0; }
@@ -263,6 +286,9 @@ bool UsableScreenGamma(double gamma) { return std::isfinite(gamma) && gamma >= 0
 std::string DecodePng(const uint8_t* data, size_t size, const ImageFileOptions& options, Picture& picture,
                       ImageInfo& info) {
     if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return "not a PNG file (no PNG signature)";
+    if (std::string error = WalkChunks(data, size, [](std::string_view, std::string_view) { return true; });
+        !error.empty())
+        return error;
     PngState state;
     state.data = data;
     state.size = size;
@@ -290,43 +316,29 @@ std::string DecodePng(const uint8_t* data, size_t size, const ImageFileOptions& 
 
 std::string ReadPngComment(const uint8_t* data, size_t size, std::string& comment) {
     if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return "not a PNG file (no PNG signature)";
-    // The chunks are walked, not decoded: a tEXt or uncompressed iTXt chunk
-    // with the keyword "Comment" holds it.
-    size_t pos = 8;
-    while (size - pos >= 12) {
-        const uint32_t length = uint32_t{data[pos]} << 24 | uint32_t{data[pos + 1]} << 16 |
-                                uint32_t{data[pos + 2]} << 8 | data[pos + 3];
-        if (length > size - pos - 12) return "damaged PNG file: a chunk runs past the end of the file";
-        const std::string_view type(reinterpret_cast<const char*>(data + pos + 4), 4);
-        const std::string_view body(reinterpret_cast<const char*>(data + pos + 8), length);
-        if (type == "IEND") {
-            comment.clear();
-            return "";
-        }
+    // A tEXt or uncompressed iTXt chunk with the keyword "Comment" holds it.
+    std::string found;
+    const std::string error = WalkChunks(data, size, [&found](std::string_view type, std::string_view body) {
         const size_t keyEnd = body.find('\0');
-        if ((type == "tEXt" || type == "iTXt") && keyEnd != std::string_view::npos &&
-            body.substr(0, keyEnd) == kCommentKeyword) {
-            std::string_view text = body.substr(keyEnd + 1);
-            if (type == "iTXt") {
-                // Compression flag and method, then the language and the
-                // translated keyword, each ended by a zero byte.
-                if (text.size() < 2 || text[0] != 0) {
-                    pos += 12 + size_t{length};
-                    continue;
-                }
-                text.remove_prefix(2);
-                for (int field = 0; field < 2; ++field) {
-                    const size_t end = text.find('\0');
-                    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-                }
+        if ((type != "tEXt" && type != "iTXt") || keyEnd == std::string_view::npos ||
+            body.substr(0, keyEnd) != kCommentKeyword)
+            return true;
+        std::string_view text = body.substr(keyEnd + 1);
+        if (type == "iTXt") {
+            // Compression flag and method, then the language and the
+            // translated keyword, each ended by a zero byte.
+            if (text.size() < 2 || text[0] != 0) return true;
+            text.remove_prefix(2);
+            for (int field = 0; field < 2; ++field) {
+                const size_t end = text.find('\0');
+                text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
             }
-            comment.assign(text);
-            return "";
         }
-        pos += 12 + size_t{length};
-    }
-    if (pos < size && size - pos < 12) return "damaged PNG file: it ends inside a chunk";
-    comment.clear();
+        found.assign(text);
+        return false;
+    });
+    if (!error.empty()) return error;
+    comment = std::move(found);
     return "";
 }
 

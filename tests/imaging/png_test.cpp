@@ -199,6 +199,13 @@ TEST(PngRead, DamagedFilesAreRefused) {
         EXPECT_GT(error.size(), 14u);
         EXPECT_EQ(picture, before);
     }
+
+    // A chunk that claims more than the file holds is refused before libpng
+    // takes what it claims.
+    const std::vector<uint8_t> claims = test::ReadBytes(std::string(HALVANE_REGRESSIONS) + "/png/text-chunk-claims-8-mb.png");
+    Picture picture = before;
+    EXPECT_EQ(LoadImageMemory(claims.data(), claims.size(), "claims.png", picture),
+              "claims.png: damaged PNG file: a chunk runs past the end of the file");
 }
 
 }  // namespace
