@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "colour_mapping.h"
+#include "exact_view.h"
 #include "iteration_context.h"
 #include "messages.h"
 #include "picture.h"
@@ -89,6 +90,8 @@ public:
 
     // The main settings record: zero at creation, like the main window's.
     TIterationContext Context{};
+    // The view's exact digits where the record's doubles do not hold them.
+    ExactView View;
     RenderBuffers Buffers;
     // The picture generation writes into. The program may replace it
     // between rows (a zoom preview), never while a row is being computed;

@@ -1,16 +1,61 @@
 #!/usr/bin/env bash
-# Installs what halvane needs to build, run and test on Debian 12. Safe to repeat:
-# nothing is downloaded when every package is already there.
+# Installs what halvane needs on Debian 12: to build and run it, and with
+# --test also what the tests use. Safe to repeat: nothing is downloaded when
+# every package is already there.
 set -euo pipefail
 
+# Building and running halvane and halvane-render.
 packages=(
-  build-essential cmake ninja-build pkg-config git
-  clang-14 libclang-rt-14-dev
-  qt6-base-dev libgl-dev
-  libjpeg62-turbo-dev libpng-dev libtiff-dev
-  libgtest-dev libgmock-dev
-  locales fonts-dejavu-core xvfb xauth x11-utils
+  build-essential
+  cmake
+  ninja-build
+  pkg-config
+  git
+  qt6-base-dev
+  libgl-dev
+  libjpeg62-turbo-dev
+  libpng-dev
+  libtiff-dev
+  zlib1g-dev
+  libgmp-dev
+  libmpfr-dev
+  libmpfrc++-dev
+  ffmpeg
 )
+
+# The tests: sanitizers and fuzzers, a virtual X server and its tools, the
+# programs whose files halvane must read and whose checks its files must
+# pass, and the job runners of the many-machine recipes.
+test_packages=(
+  clang-14
+  libclang-rt-14-dev
+  libgtest-dev
+  libgmock-dev
+  locales
+  fonts-dejavu-core
+  xvfb
+  xauth
+  x11-utils
+  xdotool
+  imagemagick
+  netpbm
+  python3-pil
+  libimage-exiftool-perl
+  parallel
+  openssh-server
+  openssh-client
+  desktop-file-utils
+  appstream
+  shared-mime-info
+  xdg-utils
+  man-db
+  bash-completion
+  help2man
+)
+
+with_tests=0
+[ "${1:-}" = "--test" ] && with_tests=1
+[ "$with_tests" -eq 1 ] && packages+=("${test_packages[@]}")
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -23,11 +68,14 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # Services that packages bring (sshd) are started by the tests that need
+  # them, on their own ports, never at install time.
+  as_root env DEBIAN_FRONTEND=noninteractive RUNLEVEL=1 \
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 # The parameter-file tests write and read numbers under a comma-decimal locale.
-if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+if [ "$with_tests" -eq 1 ] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   as_root sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
   as_root locale-gen >/dev/null

@@ -4,7 +4,7 @@
 # tests, and each fuzz target for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --test
 
 export QT_QPA_PLATFORM=offscreen
 jobs=2

@@ -22,6 +22,7 @@ add_executable(test_engine
   engine/render_tool_test.cpp
   engine/exactness_test.cpp
   engine/worker_pool_test.cpp
+  engine/exact_view_test.cpp
 )
 target_link_libraries(test_engine PRIVATE halvane_engine GTest::gtest_main)
 target_compile_definitions(test_engine PRIVATE
