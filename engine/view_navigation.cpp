@@ -1,7 +1,11 @@
 #include "view_navigation.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "deep_view.h"
+#include "exact_arithmetic.h"
+#include "picture_settings.h"
 #include "rounding.h"
 
 namespace engine {
@@ -95,6 +99,179 @@ PlanePoint PointShown(PlanePoint placed, int32_t rotationMode) {
         default:
             return placed;
     }
+}
+
+bool NavigatesExactly(const TIterationContext& ctx, const ExactView& view) {
+    return ctx.Magnification >= kExactNavigationFrom || !TextBeyondDouble(view.centerX, ctx.CenterX).empty() ||
+           !TextBeyondDouble(view.centerY, ctx.CenterY).empty() ||
+           !TextBeyondDouble(view.magnification, ctx.Magnification).empty();
+}
+
+namespace {
+
+using exact::Real;
+
+// The view on a picture of the record's size, exactly: centre, magnification
+// and the half-sizes (1 + W/H) / m and (1 + H/W) / m that the generation's
+// rectangle has.
+struct ExactFrame {
+    Real cx, cy, m, hx, hy;
+    long integerDigits = 1;  // of the centre's larger part
+};
+
+ExactFrame FrameOf(const TIterationContext& ctx, const ExactView& view, mpfr_prec_t bits) {
+    const ExactView e = EffectiveView(view, ctx);
+    ExactFrame f;
+    f.cx = exact::Parse(e.centerX, bits);
+    f.cy = exact::Parse(e.centerY, bits);
+    f.m = exact::Parse(e.magnification, bits);
+    const Real w(ctx.ImageWidth > 0 ? ctx.ImageWidth : 1, bits);
+    const Real h(ctx.ImageHeight > 0 ? ctx.ImageHeight : 1, bits);
+    f.hx = (1 + w / h) / f.m;
+    f.hy = (1 + h / w) / f.m;
+    for (const Real* part : {&f.cx, &f.cy})
+        if (!mpfr_zero_p(part->mpfr_srcptr())) f.integerDigits = std::max(f.integerDigits, exact::DecimalExponent(*part));
+    return f;
+}
+
+// Bits for computing on this view: the centre's digits at magnification
+// `m` and `moreDigits` beyond, on top of what the texts themselves hold.
+mpfr_prec_t BitsFor(const TIterationContext& ctx, const ExactView& view, long moreDigits) {
+    const ExactView e = EffectiveView(view, ctx);
+    const long texts = static_cast<long>(std::max({e.centerX.size(), e.centerY.size(), e.magnification.size()}));
+    const mpfr_prec_t rough = exact::BitsForDigits(40);
+    const Real m = exact::Parse(e.magnification, rough);
+    Real cx = exact::Parse(e.centerX, rough), cy = exact::Parse(e.centerY, rough);
+    long whole = 1;
+    for (const Real* part : {&cx, &cy})
+        if (!mpfr_zero_p(part->mpfr_srcptr())) whole = std::max(whole, exact::DecimalExponent(*part));
+    return exact::BitsForDigits(std::max(texts, whole + exact::CentreDigits(m)) + moreDigits + 20);
+}
+
+bool SamePick(const TIterationContext& ctx, const ExactPick& pick) {
+    return !pick.centerX.empty() && ctx.SelXMin == pick.selXMin && ctx.SelXMax == pick.selXMax &&
+           ctx.SelYMin == pick.selYMin && ctx.SelYMax == pick.selYMax;
+}
+
+std::string Negated(const std::string& text) {
+    if (text == "0") return text;
+    return text[0] == '-' ? text.substr(1) : "-" + text;
+}
+
+}  // namespace
+
+PickOutcome PickRectangle(TIterationContext& ctx, const ExactView& view, const PixelRect& rect, ExactPick& pick) {
+    const PlaneRect plane = MapToPlane(rect, ViewOf(ctx), ctx.ImageWidth, ctx.ImageHeight);
+    const std::optional<double> magnification = PickMagnification(plane);
+    const bool exactly = NavigatesExactly(ctx, view) || (magnification && *magnification >= kExactNavigationFrom);
+    if (!exactly) {
+        if (!magnification) return PickOutcome::NothingToZoomInto;
+        RecordPick(ctx, plane, *magnification);
+        pick = ExactPick{};
+        return PickOutcome::Picked;
+    }
+    if (rect.width == 0 && rect.height == 0) return PickOutcome::NothingToZoomInto;
+    // A pick of one pixel zooms by at most twice the picture's width: six
+    // digits more than the view's own cover the new centre.
+    const exact::PrecisionScope scope(BitsFor(ctx, view, 6));
+    const mpfr_prec_t bits = mpfr_get_default_prec();
+    const ExactFrame f = FrameOf(ctx, view, bits);
+    const Real W(ctx.ImageWidth, bits), H(ctx.ImageHeight, bits);
+    const Real left(rect.left, bits), top(rect.top, bits), width(rect.width, bits), height(rect.height, bits);
+    const Real xMin = f.cx - f.hx + 2 * f.hx * left / W;
+    const Real xMax = f.cx - f.hx + 2 * f.hx * (left + width) / W;
+    const Real yMin = f.cy - f.hy + 2 * f.hy * top / H;
+    const Real yMax = f.cy - f.hy + 2 * f.hy * (top + height) / H;
+    const Real r = (mpfr::abs(xMax - xMin) / 2 + mpfr::abs(yMax - yMin) / 2) / 2;
+    const Real m = 2 / r;
+    if (m > exact::Parse(kDeepestMagnification, bits)) return PickOutcome::TooDeep;
+    const long digits = exact::CentreDigits(m);
+    const std::string magnificationText = exact::SignificantText(m, exact::kMagnificationDigits);
+    double nearestMagnification = 0.0;
+    NearestDouble(magnificationText, nearestMagnification);
+    RecordPick(ctx, PlaneRect{exact::NearestOf(xMin), exact::NearestOf(xMax), exact::NearestOf(yMin), exact::NearestOf(yMax)},
+               nearestMagnification);
+    pick.centerX = exact::FixedText((xMin + xMax) / 2, digits);
+    pick.centerY = exact::FixedText((yMin + yMax) / 2, digits);
+    pick.magnification = magnificationText;
+    pick.selXMin = ctx.SelXMin;
+    pick.selXMax = ctx.SelXMax;
+    pick.selYMin = ctx.SelYMin;
+    pick.selYMax = ctx.SelYMax;
+    pick.selMagnification = ctx.SelMagnification;
+    return PickOutcome::Picked;
+}
+
+void ZoomIntoPick(TIterationContext& ctx, ExactView& view, const ExactPick& pick) {
+    const std::string keptMagnification = ExactText(view.magnification, ctx.Magnification);
+    const double magnificationBefore = ctx.Magnification;
+    ZoomIntoPick(ctx);
+    view.centerX.clear();
+    view.centerY.clear();
+    view.magnification.clear();
+    if (!SamePick(ctx, pick)) return;
+    SetFromText(pick.centerX, ctx.CenterX, view.centerX);
+    SetFromText(pick.centerY, ctx.CenterY, view.centerY);
+    if (ctx.SelMagnification == pick.selMagnification) {
+        SetFromText(pick.magnification, ctx.Magnification, view.magnification);
+    } else if (ctx.SelMagnification == magnificationBefore) {
+        // Clear Rectangle set the pick's magnification back to the view's.
+        SetFromText(keptMagnification, ctx.Magnification, view.magnification);
+    }
+}
+
+ExactPoint ExactPlanePoint(const TIterationContext& ctx, const ExactView& view, int32_t px, int32_t py,
+                           long extraDigits) {
+    const exact::PrecisionScope scope(BitsFor(ctx, view, extraDigits));
+    const mpfr_prec_t bits = mpfr_get_default_prec();
+    const ExactFrame f = FrameOf(ctx, view, bits);
+    const Real W(ctx.ImageWidth > 0 ? ctx.ImageWidth : 1, bits), H(ctx.ImageHeight > 0 ? ctx.ImageHeight : 1, bits);
+    const Real x = f.cx - f.hx + 2 * f.hx * Real(px, bits) / W;
+    const Real y = f.cy - f.hy + 2 * f.hy * Real(py, bits) / H;
+    // The digits that tell pixels apart: those of the pixel's width.
+    const Real spacing = 2 * f.hx / W;
+    const long pixelDigits = 1 - exact::DecimalExponent(spacing);
+    const long digits = std::max(0L, pixelDigits) + extraDigits;
+    ExactPoint point;
+    point.x = exact::FixedText(x, digits);
+    point.y = exact::FixedText(y, digits);
+    NearestDouble(point.x, point.nearest.x);
+    NearestDouble(point.y, point.nearest.y);
+    return point;
+}
+
+ExactPoint ExactPointShown(ExactPoint placed, int32_t rotationMode) {
+    switch (rotationMode) {
+        case 1:
+            return ExactPoint{placed.y, placed.x, PointShown(placed.nearest, 1)};
+        case 2:
+            return ExactPoint{Negated(placed.y), Negated(placed.x), PointShown(placed.nearest, 2)};
+        case 3:
+            return ExactPoint{Negated(placed.x), Negated(placed.y), PointShown(placed.nearest, 3)};
+        default:
+            return placed;
+    }
+}
+
+void PickJuliaConstant(TIterationContext& ctx, ExactView& view, int32_t px, int32_t py, PlanePoint placed) {
+    if (!NavigatesExactly(ctx, view)) {
+        ctx.JuliaX = placed.x;
+        ctx.JuliaY = placed.y;
+        view.juliaX.clear();
+        view.juliaY.clear();
+        return;
+    }
+    // Every digit the view keeps below the pixel.
+    const ExactPoint point = ExactPlanePoint(ctx, view, px, py, exact::kDigitsBelowUnit);
+    SetFromText(point.x, ctx.JuliaX, view.juliaX);
+    SetFromText(point.y, ctx.JuliaY, view.juliaY);
+}
+
+void ResetView(TIterationContext& ctx, ExactView& view) {
+    ResetCoordinates(ctx);
+    view.centerX.clear();
+    view.centerY.clear();
+    view.magnification.clear();
 }
 
 }  // namespace engine

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
+#include "exact_view.h"
 #include "iteration_context.h"
 #include "picture.h"
 
@@ -66,5 +68,55 @@ PlanePoint PixelToPlane(int32_t px, int32_t py, PlanePoint origin, PlanePoint st
 // The point that pixel shows in the picture: the placed point turned or
 // mirrored by the rotation mode, as the pixel is computed.
 PlanePoint PointShown(PlanePoint placed, int32_t rotationMode);
+
+// --- Views of any depth ---
+// Below this magnification a view that the doubles hold is navigated with
+// the doubles alone, bit for bit as always; from here on (or once a text
+// says more than its double) every step works on the exact digits and
+// changes the texts and the doubles together.
+constexpr double kExactNavigationFrom = 1e10;
+
+// Whether navigation from this view works on its exact digits.
+bool NavigatesExactly(const TIterationContext& ctx, const ExactView& view);
+
+// The exact target of a pick, and the record's pick (Sel* fields) it
+// belongs to: once those change, the pick is no longer this one.
+struct ExactPick {
+    std::string centerX, centerY, magnification;
+    double selXMin = 0.0, selXMax = 0.0, selYMin = 0.0, selYMax = 0.0, selMagnification = 0.0;
+};
+
+enum class PickOutcome { Picked, NothingToZoomInto, TooDeep };
+
+// Picks `rect` of the picture showing the view: the record's pick as
+// RecordPick(MapToPlane(...)) stores it, and, where navigation is exact
+// (or the pick goes that deep), its exact target in `pick` (else `pick` is
+// cleared). Nothing changes unless it is Picked: a rectangle of no size, or
+// one that would pass the deepest magnification, is refused.
+PickOutcome PickRectangle(TIterationContext& ctx, const ExactView& view, const PixelRect& rect, ExactPick& pick);
+
+// ZoomIntoPick, taking the exact target where `pick` belongs to the
+// record's pick; the view's texts follow (cleared where the doubles rule).
+void ZoomIntoPick(TIterationContext& ctx, ExactView& view, const ExactPick& pick);
+
+// The plane point at pixel (px, py) of a picture of the record's size
+// showing the view exactly, as texts with `extraDigits` beyond those that
+// tell neighbouring pixels apart, and their nearest doubles.
+struct ExactPoint {
+    std::string x, y;
+    PlanePoint nearest;
+};
+ExactPoint ExactPlanePoint(const TIterationContext& ctx, const ExactView& view, int32_t px, int32_t py,
+                           long extraDigits);
+// The same point turned or mirrored as PointShown turns it.
+ExactPoint ExactPointShown(ExactPoint placed, int32_t rotationMode);
+
+// The Julia-point pick at pixel (px, py): on a view navigated exactly, the
+// point with every digit the view keeps; else `placed`, the point the
+// doubles give, as always.
+void PickJuliaConstant(TIterationContext& ctx, ExactView& view, int32_t px, int32_t py, PlanePoint placed);
+
+// ResetCoordinates, the view's texts of centre and magnification with it.
+void ResetView(TIterationContext& ctx, ExactView& view);
 
 }  // namespace engine

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "deep_view.h"
 #include "file_access.h"
 
 namespace params {
@@ -34,6 +35,27 @@ constexpr int kJuliaYLine = 32;
 // A parameter file is a few hundred bytes; anything that has not shown its
 // 39 lines within this many bytes is refused rather than read into memory.
 constexpr size_t kMaxFileBytes = 4u << 20;
+// The extension lines of the deepest view take some 60 kB; what lies beyond
+// this many bytes after the 39 lines is not read.
+constexpr size_t kMaxExtensionBytes = 1u << 20;
+
+// The view's value lines and their extension names.
+struct ViewLine {
+    int line;
+    const char* name;
+    const char* what;  // as messages name it
+    double TIterationContext::*field;
+    std::string engine::ExactView::*text;
+};
+constexpr ViewLine kViewLines[] = {
+    {9, "CenterX", "view centre, real", &TIterationContext::CenterX, &engine::ExactView::centerX},
+    {11, "CenterY", "view centre, imaginary", &TIterationContext::CenterY, &engine::ExactView::centerY},
+    {8, "Magnification", "magnification", &TIterationContext::Magnification, &engine::ExactView::magnification},
+    {31, "JuliaX", "Julia constant, real", &TIterationContext::JuliaX, &engine::ExactView::juliaX},
+    {32, "JuliaY", "Julia constant, imaginary", &TIterationContext::JuliaY, &engine::ExactView::juliaY},
+};
+constexpr const char* kSamplesName = "Samples";
+constexpr int32_t kMaxSamples = 4;
 
 enum class LineKind {
     DirectLiteral,  // read and written as it is, consumed whatever the state
@@ -146,6 +168,8 @@ public:
         return line;
     }
 
+    bool Ended() const { return ended_; }
+
 private:
     std::string_view text_;
     size_t pos_ = 0;
@@ -167,6 +191,8 @@ bool ReadFileText(const std::string& path, std::string& text, std::string& reaso
     if (fd < 0) return false;
     int lineEnds = 0;
     bool afterCr = false;
+    // Once the 39 lines are in, the extension lines follow up to a bound.
+    size_t extensionEnd = 0;
     char chunk[4096];
     for (;;) {
         const ssize_t got = ::read(fd, chunk, sizeof chunk);
@@ -183,10 +209,14 @@ bool ReadFileText(const std::string& path, std::string& text, std::string& reaso
             if (c == kEndOfFile) complete = true;
             if (c == '\r' || (c == '\n' && !afterCr)) ++lineEnds;
             afterCr = c == '\r';
-            if (lineEnds >= kLineCount) complete = true;
+            if (lineEnds >= kLineCount && extensionEnd == 0) extensionEnd = text.size() + static_cast<size_t>(i) + kMaxExtensionBytes;
         }
         text.append(chunk, static_cast<size_t>(got));
         if (complete) break;
+        if (extensionEnd != 0) {
+            if (text.size() >= extensionEnd) break;
+            continue;
+        }
         if (text.size() > kMaxFileBytes) {
             reason = "file too large";
             ::close(fd);
@@ -205,6 +235,7 @@ public:
 
     LoadOutcome Run() {
         TIterationContext& ctx = t_.ctx;
+        if (RefuseNonFiniteView()) return LoadOutcome::Refused;
         t_.ParamsValid = true;
         for (int n = 1; n <= kLineCount; ++n) {
             const LineSpec& spec = kLines[static_cast<size_t>(n - 1)];
@@ -227,6 +258,7 @@ public:
                 case LineKind::Real:
                     if (!LoadField(n, spec)) {
                         ReportMissingLines();
+                        SetViewTexts({});
                         messages_.ShowMessage(kReadError);
                         return LoadOutcome::ReadError;
                     }
@@ -242,11 +274,75 @@ public:
             }
         }
         ReportMissingLines();
+        ReadExtensionLines();
         t_.LastFormulaNo = ctx.FormulaNo;
         return LoadOutcome::Loaded;
     }
 
 private:
+    // A view of NaN or an infinity cannot be drawn or navigated: the file is
+    // refused with one message before anything changes.
+    bool RefuseNonFiniteView() {
+        LineSource scan = lines_;
+        for (int n = 1; n <= kLineCount; ++n) {
+            const std::string_view line = Trim(scan.Next());
+            for (const ViewLine& view : kViewLines) {
+                if (view.line != n || line.empty()) continue;
+                const std::optional<double> value = ParseReal(line);
+                if (value && !std::isfinite(*value)) {
+                    messages_.ShowMessage("Not a finite number in parameter file: " + path_ + " (line " +
+                                          std::to_string(n) + ", " + view.what + ": " + std::string(line) + ")");
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    // The lines after the 39: the view's exact texts where they agree with
+    // their value lines, and the samples per pixel.
+    void ReadExtensionLines() {
+        std::string texts[std::size(kViewLines)];
+        int32_t samples = 1;
+        for (int guard = 0; guard < 1000 && !lines_.Ended(); ++guard) {
+            const std::string_view line = lines_.Next();
+            const size_t equals = line.find('=');
+            if (equals == std::string_view::npos) continue;
+            const std::string_view name = line.substr(0, equals);
+            const std::string value(Trim(line.substr(equals + 1)));
+            if (name == kSamplesName) {
+                const std::optional<int32_t> n = ParseInteger(value);
+                if (n && *n >= 1 && *n <= kMaxSamples) samples = *n;
+                continue;
+            }
+            for (size_t i = 0; i < std::size(kViewLines); ++i) {
+                const ViewLine& view = kViewLines[i];
+                if (name != view.name || !present_[view.line] || !engine::ValidViewText(value)) continue;
+                if (view.field == &TIterationContext::Magnification && !engine::MagnificationInRange(value)) continue;
+                double nearest = 0.0;
+                engine::NearestDouble(value, nearest);
+                // Written with 15 digits, the text must be what its line says.
+                if (ParseReal(FormatReal(nearest, '.')) != t_.ctx.*view.field) continue;
+                texts[i] = value;
+            }
+        }
+        SetViewTexts(texts);
+        if (t_.samples != nullptr) *t_.samples = samples;
+    }
+
+    // The read value lines of the view take `texts` (none: the doubles
+    // alone); a value line not read keeps its field and its text.
+    void SetViewTexts(const std::string* texts) {
+        for (size_t i = 0; i < std::size(kViewLines); ++i) {
+            const ViewLine& view = kViewLines[i];
+            if (!present_[view.line]) continue;
+            const std::string text = texts != nullptr ? texts[i] : std::string();
+            std::string kept;
+            if (!text.empty()) engine::SetFromText(text, t_.ctx.*view.field, kept);
+            if (t_.view != nullptr) t_.view->*view.text = kept;
+        }
+    }
+
     // Reads the next value line. An empty or missing line still counts as
     // its field's line, so that the lines after it stay in step. True when
     // `line_` holds a value to convert.
@@ -297,6 +393,7 @@ private:
             if (!value) return false;
             ctx.*spec.realField = *value;
         }
+        present_[n] = true;
         return true;
     }
 
@@ -306,6 +403,7 @@ private:
     engine::MessageSink& messages_;
     std::string_view line_;
     std::vector<int> missing_;
+    bool present_[kLineCount + 1] = {};  // value lines read and converted
 };
 
 // Name lines must stay one line each, whatever the texts hold.
@@ -337,8 +435,16 @@ std::string FormatReal(double value, char decimalMark) {
 
     // d.dddddddddddddde[+-]x: the value rounded to 15 significant digits.
     char buffer[40];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
+    if (std::string_view(buffer, static_cast<size_t>(result.ptr - buffer)).ends_with("e+308") &&
+        !ParseReal(std::string_view(buffer, static_cast<size_t>(result.ptr - buffer)))) {
+        // Rounded up past the largest double (the magnification of a view
+        // beyond the doubles' range): cut to 15 digits instead, which reads
+        // back. d.dddddddddddddddd: drop the last two digits.
+        result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 16);
+        std::memmove(buffer + 16, buffer + 18, static_cast<size_t>(result.ptr - (buffer + 18)));
+        result.ptr -= 2;
+    }
     std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
     std::string out;
     if (text.front() == '-') {
@@ -418,7 +524,25 @@ std::string ParameterFilePathFor(const std::string& imagePath) {
     return imagePath.substr(0, imagePath.size() - 3) + "vtx";
 }
 
+std::string ExtensionLines(const TIterationContext& ctx, const engine::ExactView& view, int32_t samples) {
+    std::string lines;
+    for (const ViewLine& line : kViewLines) {
+        const double value = ctx.*line.field;
+        if (!std::isfinite(value)) continue;
+        const std::string exact = engine::ExactText(view.*line.text, value);
+        if (!engine::ValidViewText(exact) || engine::SameNumber(exact, FormatReal(value, '.'))) continue;
+        lines += std::string(line.name) + "=" + exact + "\r\n";
+    }
+    if (samples > 1) lines += std::string(kSamplesName) + "=" + std::to_string(samples) + "\r\n";
+    return lines;
+}
+
 std::string ParameterFileText(const TIterationContext& ctx, char decimalMark) {
+    return ParameterFileText(ctx, engine::ExactView{}, 1, decimalMark);
+}
+
+std::string ParameterFileText(const TIterationContext& ctx, const engine::ExactView& view, int32_t samples,
+                              char decimalMark) {
     const char mark = ResolveMark(decimalMark);
     std::string text;
     for (const LineSpec& spec : kLines) {
@@ -442,12 +566,17 @@ std::string ParameterFileText(const TIterationContext& ctx, char decimalMark) {
         }
         text += "\r\n";
     }
-    return text;
+    return text + ExtensionLines(ctx, view, samples);
 }
 
 std::string WriteParameterFile(const std::string& path, const TIterationContext& ctx,
                                char decimalMark) {
-    const std::string text = ParameterFileText(ctx, decimalMark);
+    return WriteParameterFile(path, ctx, engine::ExactView{}, 1, decimalMark);
+}
+
+std::string WriteParameterFile(const std::string& path, const TIterationContext& ctx,
+                               const engine::ExactView& view, int32_t samples, char decimalMark) {
+    const std::string text = ParameterFileText(ctx, view, samples, decimalMark);
     const std::string error =
         imaging::ReplaceFileContents(path, reinterpret_cast<const uint8_t*>(text.data()), text.size());
     if (!error.empty()) return "Cannot write parameter file: " + path + " (" + error + ")";

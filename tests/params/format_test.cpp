@@ -33,10 +33,16 @@ TEST(FormatReal, WorkedValues) {
         {0.05, "0.05"},
         {2.0 / 3.0, "0.666666666666667"},
         {1e100, "1E100"},
-        {1.7976931348623157e308, "1.79769313486232E308"},
+        // Rounded to nearest it would not read back: cut instead.
+        {1.7976931348623157e308, "1.79769313486231E308"},
+        {-1.7976931348623157e308, "-1.79769313486231E308"},
+        {1.7976931348623151e308, "1.79769313486231E308"},
         {5e-324, "4.94065645841247E-324"},
     };
-    for (const auto& c : cases) EXPECT_EQ(FormatReal(c.value, '.'), c.text) << c.value;
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatReal(c.value, '.'), c.text) << c.value;
+        EXPECT_TRUE(ParseReal(c.text).has_value()) << c.text;  // every text written reads back
+    }
 }
 
 TEST(FormatReal, DecimalMarkAndSpecialValues) {

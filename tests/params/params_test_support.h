@@ -28,7 +28,9 @@ struct Settings {
     bool ParamsValid = false;
     int32_t LastFormulaNo = -7;
     params::NameBuffers names;
-    params::LoadTarget Target() { return {ctx, ParamsValid, LastFormulaNo, names}; }
+    engine::ExactView view;
+    int32_t samples = 0;
+    params::LoadTarget Target() { return {ctx, ParamsValid, LastFormulaNo, names, &view, &samples}; }
 };
 
 // The picture settings of "New", with the view reset.

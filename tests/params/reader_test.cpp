@@ -257,12 +257,12 @@ TEST(LoadParameters, BadLineStopsReadingAndKeepsWhatWasStored) {
     }
 }
 
-TEST(LoadParameters, NonFiniteRealsLoad) {
+TEST(LoadParameters, NonFiniteRealsOutsideTheViewLoad) {
     Settings s = Untouched();
     RecordingSink sink;
-    ASSERT_EQ(Load(s, JoinLines(Lines({{9, "NAN"}, {11, "-INF"}}), "\r\n"), sink), LoadOutcome::Loaded);
-    EXPECT_TRUE(std::isnan(s.ctx.CenterX));
-    EXPECT_TRUE(std::isinf(s.ctx.CenterY) && s.ctx.CenterY < 0);
+    ASSERT_EQ(Load(s, JoinLines(Lines({{13, "NAN"}, {26, "-INF"}}), "\r\n"), sink), LoadOutcome::Loaded);
+    EXPECT_TRUE(std::isnan(s.ctx.RedStart));
+    EXPECT_TRUE(std::isinf(s.ctx.epsilon) && s.ctx.epsilon < 0);
 }
 
 TEST(LoadParameters, FromFile) {

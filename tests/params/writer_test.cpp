@@ -107,17 +107,23 @@ TEST(WriteParameterFile, EveryFieldComesBackWithEitherMark) {
     }
 }
 
-TEST(WriteParameterFile, ValuesBeyondFifteenDigitsComeBackRounded) {
+// The view comes back exactly (its extension lines); the other reals as
+// their 15 digits say, non-finite ones included.
+TEST(WriteParameterFile, ViewsComeBackExactlyOtherValuesRounded) {
     TIterationContext ctx{};
     FillDistinct(ctx);
     ctx.Magnification = 1.959183673469388;
-    ctx.JuliaX = std::numeric_limits<double>::quiet_NaN();
-    ctx.JuliaY = -std::numeric_limits<double>::infinity();
+    ctx.JuliaY = 0.1 + 0.2;
+    ctx.RedStep = 1.959183673469388;
+    ctx.RedStart = std::numeric_limits<double>::quiet_NaN();
+    ctx.GrnStart = -std::numeric_limits<double>::infinity();
     ctx.BluOffset = std::numeric_limits<double>::denorm_min();
     Settings s = RoundTrip(ctx, ',', '.');
-    EXPECT_EQ(s.ctx.Magnification, 1.95918367346939);
-    EXPECT_TRUE(std::isnan(s.ctx.JuliaX));
-    EXPECT_EQ(s.ctx.JuliaY, -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(s.ctx.Magnification, 1.959183673469388);
+    EXPECT_EQ(s.ctx.JuliaY, 0.1 + 0.2);
+    EXPECT_EQ(s.ctx.RedStep, 1.95918367346939);
+    EXPECT_TRUE(std::isnan(s.ctx.RedStart));
+    EXPECT_EQ(s.ctx.GrnStart, -std::numeric_limits<double>::infinity());
     EXPECT_EQ(s.ctx.BluOffset, std::numeric_limits<double>::denorm_min());
 }
 
