@@ -442,7 +442,8 @@ std::string FormatReal(double value, char decimalMark) {
         // beyond the doubles' range): cut to 15 digits instead, which reads
         // back. d.dddddddddddddddd: drop the last two digits.
         result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 16);
-        std::memmove(buffer + 16, buffer + 18, static_cast<size_t>(result.ptr - (buffer + 18)));
+        char* const e = std::find(buffer, result.ptr, 'e');
+        std::memmove(e - 2, e, static_cast<size_t>(result.ptr - e));
         result.ptr -= 2;
     }
     std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
