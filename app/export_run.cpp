@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QMetaObject>
 
-#include "image_file.h"
 #include "parameter_file.h"
+#include "picture_files.h"
 #include "supersampling.h"
 
 namespace app {
@@ -40,14 +40,17 @@ void ExportRun::run() {
     };
     CollectingSink messages;
     TIterationContext settings{};
+    engine::ExactView view;
     bool paramsValid = true;
     int32_t lastFormulaNo = 0;
     params::NameBuffers names;
-    params::RestoreSettings(request_.settings, params::LoadTarget{settings, paramsValid, lastFormulaNo, names},
-                            messages, "export");
+    params::RestoreSettings(request_.settings,
+                            params::LoadTarget{settings, paramsValid, lastFormulaNo, names, &view}, messages,
+                            "export");
 
     engine::SupersampledPicture job;
     job.settings = settings;
+    job.view = view;
     job.width = request_.width;
     job.height = request_.height;
     job.factor = request_.factor;
@@ -69,11 +72,15 @@ void ExportRun::run() {
     if (cancelled_) return report(true, QString());
     QMetaObject::invokeMethod(this, [this] { emit writing(); }, Qt::QueuedConnection);
     const std::string path = QFile::encodeName(request_.path).toStdString();
-    std::string error = imaging::SaveImageFile(picture, path);
+    // The picture carries its settings at its own size and samples, so that
+    // they make it again (halvane-render --params); so does its .vtx.
+    settings.ImageWidth = request_.width;
+    settings.ImageHeight = request_.height;
+    params::SettingsRecord record = params::RecordSettings(settings, view);
+    record.samples = request_.factor;
+    std::string error = params::SavePictureWithSettings(picture, path, record);
     if (error.empty()) {
-        settings.ImageWidth = request_.width;
-        settings.ImageHeight = request_.height;
-        error = params::WriteParameterFile(params::ParameterFilePathFor(path), settings);
+        error = params::WriteParameterFile(params::ParameterFilePathFor(path), settings, view, request_.factor);
     }
     QStringList problems = messages.texts;
     if (!error.empty()) problems << QString::fromStdString(error);

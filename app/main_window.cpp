@@ -71,6 +71,9 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     planePointLabel_->setMinimumWidth(
         fontMetrics().horizontalAdvance(tr("x=%1  y=%2").arg(QStringLiteral("-0.00000000000e-100"),
                                                              QStringLiteral("-0.00000000000e-100"))) + 8);
+    // A deep view's point has as many digits as its magnification: the
+    // label shows what fits rather than widening the window.
+    planePointLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(magnificationLabel_);
     statusBar()->addWidget(planePointLabel_, 1);
 

@@ -23,6 +23,7 @@
 #include "picture.h"
 #include "picture_view.h"
 #include "settings_history.h"
+#include "view_navigation.h"
 
 class QAction;
 class QDialog;
@@ -294,6 +295,8 @@ private:
     double mouseDownX_ = 0.0;
     double mouseDownY_ = 0.0;
     MouseState lastMouse_{};
+    // The exact target of the last pick, beside the record's Sel* fields.
+    engine::ExactPick pick_;
     double mousePlaneX_ = 0.0;
     double mousePlaneY_ = 0.0;
     imaging::ImageInfo imageInfo_;

@@ -27,7 +27,8 @@ void MainWindow::exportPicture() {
 bool MainWindow::startExport(int width, int height, int factor, const QString& path) {
     if (isExporting()) return false;
     delete exportRun_;
-    ExportRequest request{params::RecordSettings(core_.Context), width, height, factor, path, pluginFolders_};
+    ExportRequest request{params::RecordSettings(core_.Context, core_.View), width, height, factor, path,
+                          pluginFolders_};
     exportRun_ = new ExportRun(std::move(request), this);
     connect(exportRun_, &ExportRun::progressed, this, &MainWindow::onExportProgress);
     connect(exportRun_, &ExportRun::finished, this, &MainWindow::onExportFinished);

@@ -26,7 +26,7 @@ void MainWindow::newPicture() {
     runBetweenRows([this] {
         needsImageSetup_ = true;
         engine::ApplyNewDefaults(core_.Context);
-        engine::ResetCoordinates(core_.Context);
+        engine::ResetView(core_.Context, core_.View);
         setUpImage(nullptr, QString(), imaging::ImageInfo{});
     });
 }
@@ -104,7 +104,7 @@ void MainWindow::saveAs() {
         return;
     }
     const std::string error =
-        params::SavePictureWithSettings(*picture, LocalPath(path), params::RecordSettings(core_.Context));
+        params::SavePictureWithSettings(*picture, LocalPath(path), params::RecordSettings(core_.Context, core_.View));
     if (!error.empty()) {
         message(QString::fromStdString(error));
         return;
@@ -112,7 +112,7 @@ void MainWindow::saveAs() {
     currentFile_ = path;
     updateCaption();
     const std::string written =
-        params::WriteParameterFile(params::ParameterFilePathFor(LocalPath(path)), core_.Context);
+        params::WriteParameterFile(params::ParameterFilePathFor(LocalPath(path)), core_.Context, core_.View);
     if (!written.empty()) message(QString::fromStdString(written));
 }
 
@@ -129,7 +129,7 @@ void MainWindow::loadParameterFile() {
 
 bool MainWindow::loadParameters(const QString& path) {
     const std::string local = LocalPath(path);
-    const params::LoadTarget target{core_.Context, core_.ParamsValid, core_.LastFormulaNo, names_};
+    const params::LoadTarget target{core_.Context, core_.ParamsValid, core_.LastFormulaNo, names_, &core_.View};
     params::LoadOutcome outcome = params::LoadOutcome::CannotOpen;
     if (params::IsPictureFile(local)) {
         // A picture gives the settings it carries, its size included.
@@ -140,11 +140,14 @@ bool MainWindow::loadParameters(const QString& path) {
             return false;
         }
         outcome = params::RestoreSettings(*record, target, *this, local);
+        // A refused view has been reported; nothing changed.
+        if (outcome == params::LoadOutcome::Refused) return false;
         resizePicture(record->width, record->height);
     } else {
         outcome = params::LoadParameters(local, target, *this);
-        // A file that cannot be read has been reported; nothing changed.
-        if (outcome == params::LoadOutcome::CannotOpen) return false;
+        // A file that cannot be read, or a refused view, has been reported;
+        // nothing changed.
+        if (outcome == params::LoadOutcome::CannotOpen || outcome == params::LoadOutcome::Refused) return false;
     }
     if (outcome == params::LoadOutcome::Loaded) {
         currentFile_ = path;
@@ -192,7 +195,7 @@ void MainWindow::resizePicture(int32_t width, int32_t height) {
 // generation reads them.
 void MainWindow::showSettingsInDialogs() {
     const TIterationContext& c = core_.Context;
-    if (parametersDialog_->isVisible()) parametersDialog_->showSettings(c);
+    if (parametersDialog_->isVisible()) parametersDialog_->showSettings(c, core_.View);
     if (colourDialog_->isVisible()) colourDialog_->refreshSettings(c);
     if (imageSizeDialog_->isVisible()) imageSizeDialog_->setImageSize(c.ImageWidth, c.ImageHeight);
 }

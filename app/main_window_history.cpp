@@ -17,7 +17,7 @@ public:
 
 void MainWindow::recordHistory() {
     if (core_.Context.ImageWidth <= 0 || core_.Context.ImageHeight <= 0) return;
-    history_.Record(params::RecordSettings(core_.Context));
+    history_.Record(params::RecordSettings(core_.Context, core_.View));
     updateActions();
 }
 
@@ -36,8 +36,9 @@ void MainWindow::goForward() {
 void MainWindow::restoreRecord(const params::SettingsRecord& record) {
     runBetweenRows([this, record] {
         QuietSink quiet;
-        params::RestoreSettings(record, params::LoadTarget{core_.Context, core_.ParamsValid, core_.LastFormulaNo, names_},
-                                quiet, "history");
+        params::RestoreSettings(
+            record, params::LoadTarget{core_.Context, core_.ParamsValid, core_.LastFormulaNo, names_, &core_.View},
+            quiet, "history");
         resizePicture(record.width, record.height);
         showSettingsInDialogs();
         refreshCursor();

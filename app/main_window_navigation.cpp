@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLocale>
 
+#include "deep_view.h"
 #include "dialogs/parameters_dialog.h"
 #include "main_window.h"
 #include "picture_settings.h"
@@ -14,7 +15,7 @@ namespace app {
 void MainWindow::resetCoordinates() {
     if (refuseWithoutPlugin()) return;
     runBetweenRows([this] {
-        engine::ResetCoordinates(core_.Context);
+        engine::ResetView(core_.Context, core_.View);
         requestGeneration();
     });
 }
@@ -62,13 +63,33 @@ void MainWindow::toggleRectangleMode() {
     updateActions();
 }
 
+namespace {
+// A view text as the status bar shows numbers: the locale's decimal mark.
+QString Shown(const std::string& text) {
+    return QString::fromStdString(text).replace(QLatin1Char('.'), QLocale().decimalPoint());
+}
+}  // namespace
+
 void MainWindow::showMagnification() {
-    magnificationLabel_->setText(tr("magnification=%1").arg(QLocale().toString(core_.Context.Magnification, 'f', 2)));
+    const TIterationContext& c = core_.Context;
+    // A magnification with more digits than its double shows them all.
+    const std::string exact = engine::TextBeyondDouble(core_.View.magnification, c.Magnification);
+    magnificationLabel_->setText(tr("magnification=%1")
+                                     .arg(exact.empty() ? QLocale().toString(c.Magnification, 'f', 2) : Shown(exact)));
 }
 
 void MainWindow::showPlanePoint(QPoint pixel) {
     const TIterationContext& c = core_.Context;
     if (c.ImageWidth == 0 || c.ImageHeight == 0) return;
+    if (engine::NavigatesExactly(c, core_.View)) {
+        // The digits that tell this pixel from its neighbours, and one more.
+        const engine::ExactPoint placed = engine::ExactPlanePoint(c, core_.View, pixel.x(), pixel.y(), 1);
+        mousePlaneX_ = placed.nearest.x;
+        mousePlaneY_ = placed.nearest.y;
+        const engine::ExactPoint shown = engine::ExactPointShown(placed, c.RotationMode);
+        planePointLabel_->setText(tr("x=%1  y=%2").arg(Shown(shown.x), Shown(shown.y)));
+        return;
+    }
     // The generation in progress keeps its own step; this one is local.
     const engine::PlanePoint step{(core_.ImageXMax - core_.ImageXMin) / c.ImageWidth,
                                   (core_.ImageYMax - core_.ImageYMin) / c.ImageHeight};
@@ -101,11 +122,12 @@ void MainWindow::onPicturePress(QPoint position, MouseState state) {
 void MainWindow::pickJuliaConstant() {
     TIterationContext& c = core_.Context;
     view_->setActionMode(ActionMode::None);
-    c.JuliaX = mousePlaneX_;
-    c.JuliaY = mousePlaneY_;
-    if (parametersDialog_->isVisible()) parametersDialog_->setJuliaConstant(c.JuliaX, c.JuliaY);
+    // The point under the mouse at the last move, with every digit its view keeps.
+    engine::PickJuliaConstant(c, core_.View, lastMousePixel_.x(), lastMousePixel_.y(), {mousePlaneX_, mousePlaneY_});
+    if (parametersDialog_->isVisible())
+        parametersDialog_->setJuliaConstant(c.JuliaX, c.JuliaY, core_.View.juliaX, core_.View.juliaY);
     clearRectangle();
-    engine::ResetCoordinates(c);
+    engine::ResetView(c, core_.View);
     setActionModeByRectangleMode();
     engine::PixelRect selection = view_->selectionRect();
     selection.width = c.ImageWidth;
@@ -123,16 +145,16 @@ void MainWindow::onPictureRelease(QPoint, MouseState) {
             rectangleMode_ ? engine::SelectionRectangle(view_->selectionRect(), c.ImageWidth, c.ImageHeight)
                            : engine::ClickRectangle(mouseDownX_, mouseDownY_, c.ImageWidth, c.ImageHeight, zoomInMode_);
         view_->setSelectionRect(picked);
-        const engine::PlaneRect plane = engine::MapToPlane(picked, engine::ViewOf(c), c.ImageWidth, c.ImageHeight);
-        const std::optional<double> magnification = engine::PickMagnification(plane);
-        if (!magnification) {
+        const engine::PickOutcome outcome = engine::PickRectangle(c, core_.View, picked, pick_);
+        if (outcome != engine::PickOutcome::Picked) {
             // Nothing to zoom into: the old rectangle and magnification stay.
             view_->removeSelection();
             updateActions();
-            message(tr("The picked rectangle has no size: there is nothing to zoom into"));
+            message(outcome == engine::PickOutcome::TooDeep
+                        ? tr("The view cannot be magnified beyond %1").arg(QLatin1String(engine::kDeepestMagnification))
+                        : tr("The picked rectangle has no size: there is nothing to zoom into"));
             return;
         }
-        engine::RecordPick(c, plane, *magnification);
     }
     updateActions();
     if (!rectangleMode_) zoomIntoSelection();
@@ -160,7 +182,7 @@ void MainWindow::zoomIntoSelection() {
         return;
     }
     if (refuseWithoutPlugin()) return;
-    engine::ZoomIntoPick(c);
+    engine::ZoomIntoPick(c, core_.View, pick_);
     view_->removeSelection();
     view_->setActionMode(ActionMode::None);
     updateActions();

@@ -52,7 +52,7 @@ void MainWindow::toggleParametersDialog() {
     if (parametersDialog_->isVisible()) {
         parametersDialog_->hide();
     } else {
-        parametersDialog_->showSettings(core_.Context);
+        parametersDialog_->showSettings(core_.Context, core_.View);
         showToolWindow(parametersDialog_);
     }
     updateActions();

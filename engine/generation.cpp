@@ -182,6 +182,8 @@ bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>&
         ctx.epsilon = dialog->epsilon;
         ctx.JuliaX = dialog->JuliaX;
         ctx.JuliaY = dialog->JuliaY;
+        View.juliaX = dialog->JuliaXText;
+        View.juliaY = dialog->JuliaYText;
         ctx.CRe = ctx.JuliaX;
         ctx.CIm = ctx.JuliaY;
     }
@@ -194,6 +196,7 @@ bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>&
         ctx.JuliaMode = 0;
         ctx.JuliaFixed = 0;
         ResetCoordinates(ctx);
+        View = ExactView{};
     }
     LastFormulaNo = ctx.FormulaNo;
     FitViewToImage(ctx);

@@ -61,6 +61,9 @@ struct ParameterDialogValues {
     double epsilon = 0.0;
     double JuliaX = 0.0;
     double JuliaY = 0.0;
+    // The Julia constant's exact texts where the dialog holds more digits
+    // than the doubles ("" where the doubles are the whole value).
+    std::string JuliaXText, JuliaYText;
 };
 
 // What the core asks of the program around it. Every hook has a default

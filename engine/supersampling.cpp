@@ -89,6 +89,7 @@ SupersampleOutcome ComputeSupersampled(const SupersampledPicture& job, imaging::
     core.SetPrivateInstances(true);
     core.SetThreadCount(job.threads);
     core.Context = job.settings;
+    core.View = job.view;
     core.Context.ImageWidth = static_cast<int32_t>(largeWidth);
     core.Context.ImageHeight = static_cast<int32_t>(largeHeight);
     // The view and Julia settings given are kept, as after a loaded file.

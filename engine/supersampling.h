@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "exact_view.h"
 #include "iteration_context.h"
 #include "messages.h"
 #include "picture.h"
@@ -20,6 +21,7 @@ namespace engine {
 struct SupersampledPicture {
     // The picture's settings; the size below replaces their image size.
     TIterationContext settings{};
+    ExactView view;  // their view's exact digits
     int32_t width = 0;
     int32_t height = 0;
     int32_t factor = 1;  // samples per pixel in each direction, 1 to 4

@@ -10,6 +10,7 @@
 #include <iostream>
 #include <string>
 
+#include "deep_view.h"
 #include "generation.h"
 #include "image_file.h"
 #include "image_options.h"
@@ -64,15 +65,18 @@ public:
     ProgressBar* rows = nullptr;
 };
 
-// The settings the arguments describe; false (reported) when the file given
-// with --params cannot be read.
-bool BuildSettings(const Arguments& a, TIterationContext& ctx, engine::MessageSink& messages) {
+// The settings the arguments describe, with their view's exact digits;
+// false (reported) when the file given with --params cannot be read. The
+// samples per pixel the file names stand for --supersample where it is not
+// given.
+bool BuildSettings(Arguments& a, TIterationContext& ctx, engine::ExactView& view, engine::MessageSink& messages) {
     engine::ApplyNewDefaults(ctx);
     engine::ResetCoordinates(ctx);
     bool paramsValid = true;
     int32_t lastFormulaNo = 0;
+    int32_t samples = 1;
     static params::NameBuffers names;
-    const params::LoadTarget target{ctx, paramsValid, lastFormulaNo, names};
+    const params::LoadTarget target{ctx, paramsValid, lastFormulaNo, names, &view, &samples};
     if (a.params) {
         if (params::IsPictureFile(*a.params)) {
             std::string error;
@@ -86,6 +90,7 @@ bool BuildSettings(const Arguments& a, TIterationContext& ctx, engine::MessageSi
             return false;
         }
     }
+    if (!a.supersampleGiven) a.supersample = samples;
     if (a.size) {
         ctx.ImageWidth = a.size->first;
         ctx.ImageHeight = a.size->second;
@@ -97,15 +102,15 @@ bool BuildSettings(const Arguments& a, TIterationContext& ctx, engine::MessageSi
     if (a.maxit) ctx.Maxit = *a.maxit;
     if (a.bailout) ctx.Bailout = *a.bailout;
     if (a.center) {
-        ctx.CenterX = a.center->first;
-        ctx.CenterY = a.center->second;
+        engine::SetFromText(a.center->first, ctx.CenterX, view.centerX);
+        engine::SetFromText(a.center->second, ctx.CenterY, view.centerY);
     }
-    if (a.magnification) ctx.Magnification = *a.magnification;
+    if (a.magnification) engine::SetFromText(*a.magnification, ctx.Magnification, view.magnification);
     if (a.julia) {
         ctx.JuliaMode = 1;
         ctx.JuliaFixed = 0;
-        ctx.JuliaX = a.julia->first;
-        ctx.JuliaY = a.julia->second;
+        engine::SetFromText(a.julia->first, ctx.JuliaX, view.juliaX);
+        engine::SetFromText(a.julia->second, ctx.JuliaY, view.juliaY);
         ctx.CRe = ctx.JuliaX;
         ctx.CIm = ctx.JuliaY;
     }
@@ -116,11 +121,13 @@ bool BuildSettings(const Arguments& a, TIterationContext& ctx, engine::MessageSi
 
 // Computes the picture of `settings` at their size: directly, or with
 // several samples per pixel. False (reported) when it cannot be made.
-bool Compute(const Arguments& a, TIterationContext& settings, imaging::Picture& picture, ProgressBar* rows) {
+bool Compute(const Arguments& a, TIterationContext& settings, const engine::ExactView& view, imaging::Picture& picture,
+             ProgressBar* rows) {
     RenderHost host;
     if (a.supersample > 1) {
         engine::SupersampledPicture job;
         job.settings = settings;
+        job.view = view;
         job.width = settings.ImageWidth;
         job.height = settings.ImageHeight;
         job.factor = a.supersample;
@@ -136,6 +143,7 @@ bool Compute(const Arguments& a, TIterationContext& settings, imaging::Picture& 
     if (!core.BindPlugin()) return false;
     core.SetThreadCount(a.threads);
     core.Context = settings;
+    core.View = view;
     // As after loading a parameter file: the view and Julia settings given
     // are kept, not reset for a change of formula.
     core.LastFormulaNo = core.Context.FormulaNo;
@@ -151,38 +159,59 @@ bool Report(const std::string& error) {
     return error.empty();
 }
 
-int RenderOne(const Arguments& a, TIterationContext settings) {
+int RenderOne(const Arguments& a, TIterationContext settings, const engine::ExactView& view) {
     ProgressBar rows(!a.quiet && isatty(STDERR_FILENO), "rows");
-    // The picture carries the settings it is computed from.
-    const params::SettingsRecord record = params::RecordSettings(settings);
+    // The picture carries the settings it is computed from, its samples too.
+    params::SettingsRecord record = params::RecordSettings(settings, view);
+    record.samples = a.supersample;
     imaging::Picture picture;
-    if (!Compute(a, settings, picture, &rows)) return 1;
+    if (!Compute(a, settings, view, picture, &rows)) return 1;
     if (!Report(params::SavePictureWithSettings(picture, a.output, record))) return 1;
-    if (a.writeParams && !Report(params::WriteParameterFile(*a.writeParams, settings))) return 1;
+    if (a.writeParams && !Report(params::WriteParameterFile(*a.writeParams, settings, view, a.supersample))) return 1;
     return 0;
+}
+
+// The magnification of frame k of a sequence. Between magnifications the
+// doubles hold, as it always was: m0*(m1/m0)^(k/(N-1)) in doubles, to 15
+// digits; where either end lies beyond them, exactly.
+void SetFrameMagnification(const Arguments& a, const TIterationContext& start, const engine::ExactView& startView,
+                           int32_t k, TIterationContext& frame, engine::ExactView& frameView) {
+    const std::string from = engine::ExactText(startView.magnification, start.Magnification);
+    double to = 0.0;
+    engine::NearestDouble(*a.zoomTo, to);
+    const bool exactly = !engine::TextBeyondDouble(from, start.Magnification).empty() ||
+                         !engine::TextBeyondDouble(*a.zoomTo, to).empty();
+    if (exactly) {
+        engine::SetFromText(engine::InterpolateMagnification(from, *a.zoomTo, k, a.frames - 1), frame.Magnification,
+                            frameView.magnification);
+        return;
+    }
+    const double m = k == a.frames - 1 ? to : start.Magnification * std::pow(to / start.Magnification,
+                                                                            static_cast<double>(k) / (a.frames - 1));
+    frame.Magnification = params::ParseReal(params::FormatReal(m, '.')).value_or(m);
+    frameView.magnification.clear();
 }
 
 // Frames first..last of a sequence of `frames` from the starting
 // magnification to zoomTo. A frame's settings are its record, so that a
 // frame is the same wherever it is made and its comment makes it again.
-int RenderSequence(const Arguments& a, const TIterationContext& start) {
-    const double from = start.Magnification;
-    const double to = *a.zoomTo;
+int RenderSequence(const Arguments& a, const TIterationContext& start, const engine::ExactView& startView) {
     const int32_t first = a.first.value_or(0);
     const int32_t last = a.last.value_or(a.frames - 1);
     ProgressBar bar(!a.quiet && isatty(STDERR_FILENO), "frames");
     RenderHost quiet;
     for (int32_t k = first; k <= last; ++k) {
         TIterationContext frame = start;
-        frame.Magnification =
-            k == a.frames - 1 ? to : from * std::pow(to / from, static_cast<double>(k) / (a.frames - 1));
-        const params::SettingsRecord record = params::RecordSettings(frame);
+        engine::ExactView frameView = startView;
+        SetFrameMagnification(a, start, startView, k, frame, frameView);
+        params::SettingsRecord record = params::RecordSettings(frame, frameView);
+        record.samples = a.supersample;
         bool paramsValid = true;
         int32_t lastFormulaNo = 0;
         params::NameBuffers names;
-        params::RestoreSettings(record, {frame, paramsValid, lastFormulaNo, names}, quiet, "frame");
+        params::RestoreSettings(record, {frame, paramsValid, lastFormulaNo, names, &frameView}, quiet, "frame");
         imaging::Picture picture;
-        if (!Compute(a, frame, picture, nullptr)) return 1;
+        if (!Compute(a, frame, frameView, picture, nullptr)) return 1;
         if (!Report(params::SavePictureWithSettings(picture, render::FrameFileName(a.output, k), record))) return 1;
         bar.Show(k - first + 1, last - first + 1);
     }
@@ -204,7 +233,8 @@ int main(int argc, char** argv) {
 
     RenderHost messages;
     TIterationContext settings{};
-    if (!BuildSettings(arguments, settings, messages)) return 1;
+    engine::ExactView view;
+    if (!BuildSettings(arguments, settings, view, messages)) return 1;
     if (!imaging::Picture::SizeAllowed(settings.ImageWidth, settings.ImageHeight) || settings.ImageWidth <= 0 ||
         settings.ImageHeight <= 0) {
         std::cerr << "halvane-render: the picture size " << settings.ImageWidth << "x" << settings.ImageHeight
@@ -216,5 +246,5 @@ int main(int argc, char** argv) {
                   << " cannot begin a zoom sequence\n";
         return 2;
     }
-    return arguments.zoomTo ? RenderSequence(arguments, settings) : RenderOne(arguments, settings);
+    return arguments.zoomTo ? RenderSequence(arguments, settings, view) : RenderOne(arguments, settings, view);
 }

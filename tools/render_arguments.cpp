@@ -1,12 +1,14 @@
 // The command line of halvane-render: every argument, checked.
 #include "render_arguments.h"
 
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
+#include "deep_view.h"
 #include "image_file.h"
 #include "picture.h"
 
@@ -30,7 +32,8 @@ constexpr const char* kUsage =
     "  --blend N           blend method 1 to 26  --order N    channel order 1 to 6\n"
     "  --maxit N           iteration limit (larger than 20000 is lowered to 20000)\n"
     "  --bailout N         escape threshold on the squared modulus\n"
-    "  --center X,Y        view centre           --magnification M  (1 is the reset view)\n"
+    "  --center X,Y        view centre           --magnification M  (1 is the reset view,\n"
+    "                      at most 1E10000; every digit given is kept)\n"
     "  --julia X,Y         Julia mode with this constant\n"
     "  --rotation N        0 none, 1 Rotate90, 2 Rotate90Mirror, 3 Mirror\n"
     "  --inside-out        iterate in the inverted plane\n"
@@ -41,6 +44,7 @@ constexpr const char* kUsage =
     "  --quality N         JPEG quality: --option JpegQuality=N\n"
     "  --binary            binary PBM, PGM and PPM: --option PnmBinary=yes\n"
     "  --supersample N     N by N samples per pixel (1 to 4), averaged: smooth edges\n"
+    "                      (default: as the --params file or picture says, else 1)\n"
     "  --zoom-to MAG       a zoom sequence from the starting magnification to MAG about the\n"
     "                      same centre: frame k of N at m0*(MAG/m0)^(k/(N-1)); the output is a\n"
     "                      pattern such as frame-%05d.png\n"
@@ -77,21 +81,42 @@ int32_t ParseInt(const std::string& option, std::string_view text, int64_t low, 
     return static_cast<int32_t>(value);
 }
 
-double ParseReal(const std::string& option, std::string_view text) {
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
-        throw UsageError{option + ": expected a number, got '" + std::string(text) + "'"};
+// A coordinate with every digit given. Values beyond the doubles' range
+// are refused as ever; values too small for a double are deep views.
+std::string ParseCoordinate(const std::string& option, std::string_view text) {
+    const std::string value(text);
+    double nearest = 0.0;
+    double parsed = 0.0;
+    const auto error = std::from_chars(text.data(), text.data() + text.size(), parsed).ec;
+    const bool valid = engine::ValidViewText(value) && engine::NearestDouble(value, nearest);
+    const bool overflow = error == std::errc::result_out_of_range && std::fabs(nearest) == DBL_MAX;
+    if (!valid || overflow || value[0] == '+') {
+        throw UsageError{option + ": expected a number, got '" + value + "'"};
     }
     return value;
 }
 
-std::pair<double, double> ParsePoint(const std::string& option, std::string_view text) {
+std::pair<std::string, std::string> ParsePoint(const std::string& option, std::string_view text) {
     const size_t comma = text.find(',');
     if (comma == std::string_view::npos) {
         throw UsageError{option + ": expected X,Y, got '" + std::string(text) + "'"};
     }
-    return {ParseReal(option, text.substr(0, comma)), ParseReal(option, text.substr(comma + 1))};
+    return {ParseCoordinate(option, text.substr(0, comma)), ParseCoordinate(option, text.substr(comma + 1))};
+}
+
+// A magnification with every digit given, up to the deepest a view may go.
+std::string ParseMagnification(const std::string& option, std::string_view text, const std::string& notPositive) {
+    const std::string value(text);
+    double nearest = 0.0;
+    if (!engine::ValidViewText(value) || value[0] == '+' || !engine::NearestDouble(value, nearest) ||
+        (nearest == 0.0 && engine::MagnificationInRange(value))) {
+        throw UsageError{option + ": expected a number, got '" + value + "'"};
+    }
+    if (!(nearest > 0.0)) throw UsageError{option + ": " + notPositive};
+    if (!engine::MagnificationInRange(value)) {
+        throw UsageError{option + ": at most " + engine::kDeepestMagnification + ", got '" + value + "'"};
+    }
+    return value;
 }
 
 }  // namespace
@@ -134,8 +159,7 @@ Arguments ParseArguments(int argc, char** argv) {
         } else if (arg == "--center") {
             o.center = ParsePoint(arg, value());
         } else if (arg == "--magnification") {
-            o.magnification = ParseReal(arg, value());
-            if (!(*o.magnification > 0.0)) throw UsageError{arg + ": must be greater than 0"};
+            o.magnification = ParseMagnification(arg, value(), "must be greater than 0");
         } else if (arg == "--julia") {
             o.julia = ParsePoint(arg, value());
         } else if (arg == "--rotation") {
@@ -156,9 +180,9 @@ Arguments ParseArguments(int argc, char** argv) {
             SetImageOption(o, arg, "PnmBinary=yes");
         } else if (arg == "--supersample") {
             o.supersample = ParseInt(arg, value(), 1, 4);
+            o.supersampleGiven = true;
         } else if (arg == "--zoom-to") {
-            o.zoomTo = ParseReal(arg, value());
-            if (!(*o.zoomTo > 0.0)) throw UsageError{arg + ": the magnification must be greater than 0"};
+            o.zoomTo = ParseMagnification(arg, value(), "the magnification must be greater than 0");
         } else if (arg == "--frames") {
             o.frames = ParseInt(arg, value(), 2, 1000000);
         } else if (arg == "--first") {

@@ -18,8 +18,9 @@ struct Arguments {
     std::optional<std::string> params;
     std::optional<std::pair<int32_t, int32_t>> size;
     std::optional<int32_t> formula, render, blend, order, maxit, bailout, rotation;
-    std::optional<std::pair<double, double>> center, julia;
-    std::optional<double> magnification;
+    // The view as given, every digit kept: decimal texts ("." mark).
+    std::optional<std::pair<std::string, std::string>> center, julia;
+    std::optional<std::string> magnification;
     bool insideOut = false;
     int threads = 0;
     bool quiet = false;
@@ -27,8 +28,9 @@ struct Arguments {
     std::string output;
     imaging::ImageFileOptions image = imaging::Options();
     int32_t supersample = 1;
+    bool supersampleGiven = false;  // else the samples a --params file names
     // A zoom sequence: frames from the starting magnification to zoomTo.
-    std::optional<double> zoomTo;
+    std::optional<std::string> zoomTo;
     int32_t frames = 0;
     std::optional<int32_t> first, last;
 };

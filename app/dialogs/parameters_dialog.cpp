@@ -4,6 +4,8 @@
 #include <QFormLayout>
 #include <QPushButton>
 
+#include "decimal_spin_box.h"
+#include "deep_view.h"
 #include "flat_button.h"
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -16,8 +18,9 @@ namespace {
 // beyond any value the program produces.
 constexpr double kRealBound = 1e9;
 
-QDoubleSpinBox* RealSpin(QWidget* parent, const char* name, int decimals, double step) {
-    auto* spin = new QDoubleSpinBox(parent);
+template <typename Spin = QDoubleSpinBox>
+Spin* RealSpin(QWidget* parent, const char* name, int decimals, double step) {
+    auto* spin = new Spin(parent);
     spin->setObjectName(QLatin1String(name));
     spin->setDecimals(decimals);
     spin->setRange(-kRealBound, kRealBound);
@@ -43,8 +46,8 @@ ParametersDialog::ParametersDialog(QWidget* parent) : QDialog(parent, Qt::Tool |
     bailout_->setSingleStep(8);
 
     epsilon_ = RealSpin(this, "epsilon", 4, 0.002);
-    juliaX_ = RealSpin(this, "JuliaX", 9, 0.1);
-    juliaY_ = RealSpin(this, "JuliaY", 9, 0.1);
+    juliaX_ = RealSpin<DecimalSpinBox>(this, "JuliaX", 9, 0.1);
+    juliaY_ = RealSpin<DecimalSpinBox>(this, "JuliaY", 9, 0.1);
 
     apply_ = new FlatButton(tr("Apply"), this);
     apply_->setObjectName(QStringLiteral("applyButton"));
@@ -69,20 +72,28 @@ ParametersDialog::ParametersDialog(QWidget* parent) : QDialog(parent, Qt::Tool |
     setTabOrder(juliaY_, apply_);
 }
 
-void ParametersDialog::showSettings(const TIterationContext& ctx) {
+void ParametersDialog::showSettings(const TIterationContext& ctx, const engine::ExactView& view) {
     maxit_->setValue(ctx.Maxit);
     bailout_->setValue(ctx.Bailout);
     epsilon_->setValue(ctx.epsilon);
+    juliaX_->setExactText({});
+    juliaY_->setExactText({});
     juliaX_->setValue(ctx.JuliaX);
     juliaY_->setValue(ctx.JuliaY);
     epsilonShown_ = Shown{epsilon_->text(), ctx.epsilon};
     juliaXShown_ = Shown{juliaX_->text(), ctx.JuliaX};
     juliaYShown_ = Shown{juliaY_->text(), ctx.JuliaY};
+    juliaX_->setExactText(QString::fromStdString(engine::TextBeyondDouble(view.juliaX, ctx.JuliaX)));
+    juliaY_->setExactText(QString::fromStdString(engine::TextBeyondDouble(view.juliaY, ctx.JuliaY)));
 }
 
-void ParametersDialog::setJuliaConstant(double x, double y) {
+void ParametersDialog::setJuliaConstant(double x, double y, const std::string& exactX, const std::string& exactY) {
+    juliaX_->setExactText({});
+    juliaY_->setExactText({});
     juliaX_->setValue(x);
     juliaY_->setValue(y);
+    juliaX_->setExactText(QString::fromStdString(exactX));
+    juliaY_->setExactText(QString::fromStdString(exactY));
     juliaXShown_ = Shown{};
     juliaYShown_ = Shown{};
 }
@@ -92,9 +103,15 @@ double ParametersDialog::Exact(const QDoubleSpinBox* spin, const Shown& shown) {
 }
 
 engine::ParameterDialogValues ParametersDialog::values() const {
-    return engine::ParameterDialogValues{double(maxit_->value()), double(bailout_->value()),
+    engine::ParameterDialogValues values{double(maxit_->value()), double(bailout_->value()),
                                          Exact(epsilon_, epsilonShown_), Exact(juliaX_, juliaXShown_),
-                                         Exact(juliaY_, juliaYShown_)};
+                                         Exact(juliaY_, juliaYShown_), {}, {}};
+    // Digits beyond the doubles, where the boxes show them.
+    values.JuliaXText = juliaX_->exactText().toStdString();
+    values.JuliaYText = juliaY_->exactText().toStdString();
+    if (!values.JuliaXText.empty()) engine::NearestDouble(values.JuliaXText, values.JuliaX);
+    if (!values.JuliaYText.empty()) engine::NearestDouble(values.JuliaYText, values.JuliaY);
+    return values;
 }
 
 void ParametersDialog::done(int result) {

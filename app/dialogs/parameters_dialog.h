@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QString>
 
+#include "exact_view.h"
 #include "generation.h"
 #include "iteration_context.h"
 
@@ -15,6 +16,8 @@ class QSpinBox;
 
 namespace app {
 
+class DecimalSpinBox;
+
 class ParametersDialog : public QDialog {
     Q_OBJECT
 public:
@@ -22,10 +25,13 @@ public:
 
     // Shows the settings (Maxit and Bailout as whole numbers). Until a value
     // is edited, the dialog hands back the setting itself, not its rounded
-    // display, so that merely showing the dialog changes no picture.
-    void showSettings(const TIterationContext& ctx);
-    // Shows a picked Julia constant; from now on it is used as displayed.
-    void setJuliaConstant(double x, double y);
+    // display, so that merely showing the dialog changes no picture. A Julia
+    // constant with more digits than its doubles (`view`) shows them all.
+    void showSettings(const TIterationContext& ctx, const engine::ExactView& view = {});
+    // Shows a picked Julia constant; from now on it is used as displayed:
+    // rounded to the display's decimals, or, given its exact texts, with
+    // every digit.
+    void setJuliaConstant(double x, double y, const std::string& exactX = {}, const std::string& exactY = {});
 
     // The values for the next generation: as displayed, or, where the
     // display is still that of showSettings, the setting shown.
@@ -51,8 +57,8 @@ private:
     QSpinBox* maxit_;
     QSpinBox* bailout_;
     QDoubleSpinBox* epsilon_;
-    QDoubleSpinBox* juliaX_;
-    QDoubleSpinBox* juliaY_;
+    DecimalSpinBox* juliaX_;
+    DecimalSpinBox* juliaY_;
     QPushButton* apply_;
     Shown epsilonShown_, juliaXShown_, juliaYShown_;
 };
