@@ -151,9 +151,9 @@ std::string FixedText(const Real& v, long fractionDigits) {
     }
     long gotExponent = 0;
     bool negative = false;
-    std::string digits = DigitsOf(v, static_cast<size_t>(count), gotExponent, negative);
-    // A carry into a new leading digit keeps the last place where it was.
-    if (gotExponent != exponent) digits = DigitsOf(v, static_cast<size_t>(gotExponent + fractionDigits), gotExponent, negative);
+    // A carry into a new leading digit (0.996 to two places: 0.10 x 10^1)
+    // is still the value rounded at the last place asked for.
+    const std::string digits = DigitsOf(v, static_cast<size_t>(count), gotExponent, negative);
     return Compose(negative, digits, gotExponent);
 }
 
