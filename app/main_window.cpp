@@ -86,6 +86,8 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     resize(359, 292);
     ellipseCursor_ = MakeEllipseCursor();
     setPendingCommand(PendingCommand::NewPicture);
+    // Every picture keeps its render values, so that its colours can be fitted.
+    core_.KeepPictureValues = true;
     if (!core_.BindPlugin(setup.pluginFolders)) {
         pluginMissing_ = true;
         setPendingCommand(PendingCommand::None);
@@ -119,6 +121,7 @@ void MainWindow::createDialogs() {
     connect(parametersDialog_, &ParametersDialog::applyClicked, this, &MainWindow::requestGeneration);
     connect(parametersDialog_, &ParametersDialog::closed, this, &MainWindow::updateActions);
     connect(colourDialog_, &ColourMixingDialog::applyRequested, this, &MainWindow::applyColourControls);
+    connect(colourDialog_, &ColourMixingDialog::fitRequested, this, &MainWindow::fitColoursToPicture);
     connect(colourDialog_, &QDialog::finished, this, &MainWindow::updateActions);
     connect(imageSizeDialog_, &ImageSizeDialog::applyClicked, this, &MainWindow::applyImageSize);
 }

@@ -79,6 +79,7 @@ struct MainWindowActions {
     QAction* resetCoordinates = nullptr;
     QAction* back = nullptr;
     QAction* forward = nullptr;
+    QAction* fitColours = nullptr;
     std::array<QAction*, 8> formulas{};         // formula 0 to 7
     std::array<QAction*, 9> renderMethods{};    // render method 1 to 9 at [0] to [8]
     std::array<QAction*, 26> blendMethods{};    // blend method 1 to 26 at [0] to [25]
@@ -145,6 +146,9 @@ public:
     void toggleImageSizeDialog();
     void applyImageSize();
     void applyColourControls();
+    // Colour controls that spread the picture's values over the colour
+    // waves; one history step, recoloured without computing.
+    void fitColoursToPicture();
     void showAbout();
 
     // --- Generation ---

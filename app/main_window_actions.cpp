@@ -131,6 +131,9 @@ void MainWindow::createMenus() {
     image->addActions({a.rotate90, a.rotate90Mirror, a.mirror});
     image->addSeparator();
     image->addActions({a.resetCoordinates, a.back, a.forward});
+    a.fitColours = makeAction(tr("Fit Colours to Picture"), "fitColours", &MainWindow::fitColoursToPicture);
+    image->addSeparator();
+    image->addAction(a.fitColours);
 
     QMenu* formula = bar->addMenu(tr("F&ormula"));
     for (int i = 0; i < 8; ++i) {
@@ -254,6 +257,7 @@ void MainWindow::updateActions() {
     a.back->setEnabled(history_.CanGoBack());
     a.forward->setEnabled(history_.CanGoForward());
     a.exportPicture->setEnabled(!isExporting());
+    a.fitColours->setEnabled(!generating_);
     if (parametersDialog_ != nullptr) a.parameters->setChecked(parametersDialog_->isVisible());
     if (colourDialog_ != nullptr) a.colourControls->setChecked(colourDialog_->isVisible());
 }

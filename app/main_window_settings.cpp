@@ -8,6 +8,7 @@
 #include "dialogs/image_size_dialog.h"
 #include "dialogs/options_dialog.h"
 #include "dialogs/parameters_dialog.h"
+#include "fit_colours.h"
 #include "main_window.h"
 
 namespace app {
@@ -72,6 +73,30 @@ void MainWindow::toggleColourControls() {
 void MainWindow::applyColourControls() {
     colourDialog_->storeTo(core_.Context);
     recolour();
+}
+
+void MainWindow::fitColoursToPicture() {
+    if (generating_) return;
+    runBetweenRows([this] {
+        const TIterationContext& c = core_.Context;
+        switch (engine::FitColoursToPicture(core_)) {
+            case engine::FitOutcome::Fitted:
+                recordHistory();
+                showSettingsInDialogs();
+                break;
+            case engine::FitOutcome::NoValues:
+                if (int64_t{c.ImageWidth} * c.ImageHeight > engine::PictureValues::kMaxPixels)
+                    message(tr("Fit Colours to Picture works on pictures of at most %1 pixels")
+                                .arg(engine::PictureValues::kMaxPixels));
+                else
+                    message(tr("The picture is not finished: its colours can be fitted once it is computed"));
+                break;
+            case engine::FitOutcome::NothingToFit:
+                message(tr("The picture's values do not vary: there are no colours to fit"));
+                break;
+        }
+        updateActions();
+    });
 }
 
 void MainWindow::toggleImageSizeDialog() {

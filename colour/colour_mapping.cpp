@@ -357,6 +357,10 @@ inline void RunWave(Wave wave, const TIterationContext& ctx, ColourWork& w) {
 
 }  // namespace
 
+bool MixValues(TIterationContext& ctx, ColourWork& work, Wave& wave) { return BlendMixes(ctx, work, wave); }
+
+double WaveFactor(Wave wave) { return wave == Wave::Triangle ? kTriangleWaveFactor : kWaveFactor; }
+
 void BlendAndColour(TIterationContext& ctx, ColourWork& w, imaging::Picture& picture, int32_t column,
                   int32_t row, ColourPassReport& report) {
     Wave wave;

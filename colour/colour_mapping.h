@@ -64,6 +64,15 @@ struct WaveMemo {
     void Forget() { filled = false; }
 };
 
+// The blend method's part alone: the three mix values of `RenderX` and
+// `RenderY` (already multiplied by `dFactor3`) and the wave that turns them
+// into levels; false for a wrong method number. It changes the context as
+// the blend method does.
+bool MixValues(TIterationContext& ctx, ColourWork& work, Wave& wave);
+// The factor a wave applies to the mix values before its steps (360 or
+// 360/255); the angle of a channel is mix x factor x Step + Start degrees.
+double WaveFactor(Wave wave);
+
 // Runs blend method `BlendNo` on `RenderX`/`RenderY` (already multiplied by
 // `dFactor3`) and writes pixel (column, row). Several methods scale the
 // render values, or guard c or z, in the context itself.

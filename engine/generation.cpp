@@ -118,6 +118,8 @@ struct GenerationCore::RowJob {
     PixelGrid grid;
     double entryZero = 0.0;
     bool fillBuffers = false;
+    bool fillValues = false;  // Values keeps this row
+    bool keepRenderValues = false;  // the workers keep each pixel's raw values
     // The row's pixels before: pixels that are not written (a wrong blend or
     // order number) keep their colour.
     std::vector<uint8_t> before;
@@ -212,6 +214,17 @@ bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>&
     ParamsValid = true;
     faultsSeen_ = {};
     faultsReported_ = {};
+    if (KeepPictureValues && ctx.ImageWidth > 0 && ctx.ImageHeight > 0 &&
+        int64_t{ctx.ImageWidth} * ctx.ImageHeight <= PictureValues::kMaxPixels) {
+        const size_t pixels = static_cast<size_t>(ctx.ImageWidth) * static_cast<size_t>(ctx.ImageHeight);
+        Values.width = ctx.ImageWidth;
+        Values.height = ctx.ImageHeight;
+        Values.X.assign(pixels, 0.0);
+        Values.Y.assign(pixels, 0.0);
+        Values.rowDone.assign(static_cast<size_t>(ctx.ImageHeight), 0);
+    } else {
+        Values = PictureValues{};
+    }
     return true;
 }
 
@@ -234,6 +247,9 @@ void GenerationCore::PrepareRow() {
     job.grid = PixelGrid{ImageXMin, ImageYMin, StepX, StepY};
     job.entryZero = orbitEntryZeroIsOne_ ? 1.0 : 0.0;
     job.fillBuffers = RenderBuffers::Fits(main.ImageWidth, main.ImageHeight);
+    job.fillValues = Values.width == main.ImageWidth && Values.height == main.ImageHeight && job.row >= 0 &&
+                     job.row < Values.height;
+    job.keepRenderValues = job.fillBuffers || job.fillValues;
     const imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
     const int32_t pictureRow = job.row - FirstPictureRow;
     const bool rowInPicture = pictureRow >= 0 && pictureRow < picture.Height();
@@ -263,7 +279,7 @@ void GenerationCore::ComputePixels(Worker& worker) {
     worker.orbit.Y[0] = job.entryZero;
     if (job.width == 0) return;
     if (worker.rowPixels.Width() != job.width) worker.rowPixels = imaging::Picture(job.width, 1);
-    if (job.fillBuffers) {
+    if (job.keepRenderValues) {
         worker.renderX.resize(static_cast<size_t>(job.width));
         worker.renderY.resize(static_cast<size_t>(job.width));
     }
@@ -323,7 +339,7 @@ void GenerationCore::ComputeColumns(Worker& worker, int32_t first, int32_t end) 
         PlacePixel(ctx, column, job.row, job.grid, column == 0 ? job.firstCRe : job.laterCRe,
                    column == 0 ? job.firstCIm : job.laterCIm);
         EvaluatePixel(ctx, worker.orbit, worker.formula);
-        if (job.fillBuffers) {
+        if (job.keepRenderValues) {
             worker.renderX[static_cast<size_t>(column)] = ctx.RenderX;
             worker.renderY[static_cast<size_t>(column)] = ctx.RenderY;
         }
@@ -377,6 +393,11 @@ void GenerationCore::FinishRow() {
                     Buffers.AtY(column, job.row) = worker.renderY[static_cast<size_t>(column)];
                 }
             }
+            if (job.fillValues) {
+                const size_t at = static_cast<size_t>(job.row) * static_cast<size_t>(Values.width);
+                std::copy(worker.renderX.begin() + first, worker.renderX.begin() + end, Values.X.begin() + at + first);
+                std::copy(worker.renderY.begin() + first, worker.renderY.begin() + end, Values.Y.begin() + at + first);
+            }
         }
         worker.computed.clear();
         if (worker.orbit.X[0] == 1.0) orbitEntryZeroIsOne_ = true;
@@ -384,6 +405,7 @@ void GenerationCore::FinishRow() {
         faultsSeen_.wrongOrderNumber |= worker.report.wrongOrderNumber;
         worker.report = {};
     }
+    if (job.fillValues) Values.rowDone[static_cast<size_t>(job.row)] = 1;
     // Leave the record as the last pixel left it, as a one-by-one run would;
     // settings changed while the row was computed stay.
     if (job.width > 0) CopyPixelState(job.lastPixel, Context);
@@ -425,6 +447,27 @@ bool GenerationCore::Generate(const std::optional<ParameterDialogValues>& dialog
         NextRow();
     }
     EndGeneration();
+    return true;
+}
+
+bool GenerationCore::RecolourFromPictureValues() {
+    TIterationContext& ctx = Context;
+    if (!Values.Complete(ctx.ImageWidth, ctx.ImageHeight)) return false;
+    imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
+    colour::ColourWork work;
+    colour::WaveMemo memo;
+    colour::ColourPassReport seen;
+    for (int32_t row = 0; row < ctx.ImageHeight; ++row) {
+        const size_t at = static_cast<size_t>(row) * static_cast<size_t>(Values.width);
+        for (int32_t column = 0; column < ctx.ImageWidth; ++column) {
+            ctx.RenderX = Values.X[at + static_cast<size_t>(column)] * ctx.dFactor3;
+            ctx.RenderY = Values.Y[at + static_cast<size_t>(column)] * ctx.dFactor3;
+            colour::BlendAndColour(ctx, work, memo, picture, column, row, seen);
+        }
+    }
+    colour::ColourPassReport reported;  // a pass of its own
+    ReportFaults(seen, reported);
+    host_.PictureChanged();
     return true;
 }
 

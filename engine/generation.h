@@ -4,6 +4,7 @@
 // the row-by-row interface, the headless renderer through Generate().
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -32,6 +33,23 @@ struct RenderBuffers {
     }
     double& AtX(int32_t column, int32_t row) { return X[static_cast<size_t>(column) * kRows + row]; }
     double& AtY(int32_t column, int32_t row) { return Y[static_cast<size_t>(column) * kRows + row]; }
+};
+
+// The raw render values of every pixel of the picture computed last, for
+// recolouring any picture without computing it again ("Fit Colours to
+// Picture"). Kept only where asked for and up to kMaxPixels (16 bytes a
+// pixel); the 320 by 240 buffers above keep their own rules.
+struct PictureValues {
+    static constexpr int64_t kMaxPixels = 16'777'216;
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<double> X, Y;      // [row * width + column]
+    std::vector<uint8_t> rowDone;  // rows of the picture computed so far
+    // Whether the values of a whole width by height picture are here.
+    bool Complete(int32_t w, int32_t h) const {
+        return w == width && h == height && width > 0 && height > 0 &&
+               std::all_of(rowDone.begin(), rowDone.end(), [](uint8_t done) { return done != 0; });
+    }
 };
 
 // Where pixel (0, 0) lies and how far apart pixels are in the plane.
@@ -96,6 +114,10 @@ public:
     // The view's exact digits where the record's doubles do not hold them.
     ExactView View;
     RenderBuffers Buffers;
+    // Set, every picture of at most PictureValues::kMaxPixels pixels keeps
+    // all its render values in Values.
+    bool KeepPictureValues = false;
+    PictureValues Values;
     // The picture generation writes into. The program may replace it
     // between rows (a zoom preview), never while a row is being computed;
     // the next row goes to the new one.
@@ -161,6 +183,9 @@ public:
     // Recolours the picture from the render buffers. Returns false, doing
     // nothing, when the image is larger than the buffers (regenerate then).
     bool RecolourFromBuffers();
+    // The same from Values, for a picture of any size; false, doing nothing,
+    // unless they hold the whole picture.
+    bool RecolourFromPictureValues();
 
     // Rows still to do of the generation in progress, for the busy caption.
     int32_t RowsLeft() const { return Context.ImageHeight - ProgressRow; }

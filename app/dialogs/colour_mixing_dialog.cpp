@@ -3,6 +3,7 @@
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
 
@@ -99,6 +100,11 @@ ColourMixingDialog::ColourMixingDialog(QWidget* parent) : QDialog(parent, Qt::To
     grid->addWidget(new QLabel(tr("Render"), this), 5, 1);
     grid->addWidget(new QLabel(tr("Filtering"), this), 5, 2);
     grid->addWidget(new QLabel(tr("Scaling"), this), 5, 3);
+    auto* fit = new QPushButton(tr("Fit Colours to Picture"), this);
+    fit->setObjectName(QStringLiteral("fitColoursButton"));
+    fit->setAutoDefault(false);
+    connect(fit, &QPushButton::clicked, this, &ColourMixingDialog::fitRequested);
+    grid->addWidget(fit, 5, 4, 1, 3);
 
     for (QDoubleSpinBox* spin : {redStep, grnStep, bluStep, factor3, factor4, factor5, redSaturate, grnSaturate,
                                  bluSaturate, redOffset, grnOffset, bluOffset})

@@ -40,6 +40,8 @@ public:
 signals:
     // The deferred apply: the main window takes the values over.
     void applyRequested();
+    // "Fit Colours to Picture".
+    void fitRequested();
 
 private:
     // A control with the setting it edits and what a refresh showed.

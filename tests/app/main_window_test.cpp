@@ -142,7 +142,8 @@ void MainWindowTest::menusAndToolBarsCarryTheirCaptions() {
     QCOMPARE(items(0), (QStringList{"New", "Open", "Save As", "Export Picture...", "Load From Parameter File",
                                     "Options", "-", "Exit"}));
     QCOMPARE(items(1), (QStringList{"Draw", "Clear Rectangle", "Julia Mode", "Inside Out", "-", "Rotate90",
-                                    "Rotate90Mirror", "Mirror", "-", "Reset Coordinates", "Back", "Forward"}));
+                                    "Rotate90Mirror", "Mirror", "-", "Reset Coordinates", "Back", "Forward", "-",
+                                    "Fit Colours to Picture"}));
     QCOMPARE(items(2).at(1), QStringLiteral("1.)  z=z*z+c, N-set"));
     QCOMPARE(items(2).at(6), QStringLiteral("6.) z = (c/cos(z))^2; "));
     QCOMPARE(items(3).size(), 9);
