@@ -15,7 +15,7 @@ constexpr double kMinStep = 0.01;
 constexpr double kMaxStep = 255.0;
 constexpr double kMinFactor = 0.001;
 constexpr double kMaxFactor = 10000.0;
-constexpr size_t kMaxSamples = 65536;
+constexpr size_t kMaxSamples = 16384;
 constexpr double kLow = 0.02;
 constexpr double kHigh = 0.98;
 constexpr double kFullWave = 360.0;
@@ -103,19 +103,22 @@ ColourFit FitColours(const TIterationContext& ctx, const double* x, const double
     if (!here.valid || std::all_of(here.step.begin(), here.step.end(), [](double s) { return s <= 0.0; })) return fit;
 
     double chosen = current;
-    if (Overshoot(here) > 0.0) {
-        // Factors from 0.001 to 10000, twenty to a decade.
-        double bestOvershoot = Overshoot(here);
-        double bestDistance = 0.0;
-        for (int k = -60; k <= 80; ++k) {
-            const double factor = std::pow(10.0, k / 20.0);
+    double bestOvershoot = Overshoot(here);
+    if (bestOvershoot > 0.0) {
+        // Factors from 0.001 to 10000, ten to a decade, the nearest first:
+        // the first whose Steps all fit is the one.
+        std::vector<double> factors;
+        for (int k = -30; k <= 40; ++k) factors.push_back(std::pow(10.0, k / 10.0));
+        std::stable_sort(factors.begin(), factors.end(), [current](double a, double b) {
+            return std::fabs(std::log(a / current)) < std::fabs(std::log(b / current));
+        });
+        for (const double factor : factors) {
             const double overshoot = Overshoot(StepsAt(ctx, samples, factor));
-            const double distance = std::fabs(std::log(factor / current));
-            if (overshoot < bestOvershoot || (overshoot == bestOvershoot && distance < bestDistance)) {
+            if (overshoot < bestOvershoot) {
                 bestOvershoot = overshoot;
-                bestDistance = distance;
                 chosen = factor;
             }
+            if (overshoot == 0.0) break;
         }
     }
     fit.renderFactor = RoundTo(chosen, 0.001, kMinFactor, kMaxFactor);

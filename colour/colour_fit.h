@@ -3,7 +3,7 @@
 // little (deep views) shows more than a colour or two.
 //
 // The rule. The picture's pixels whose render values are not both 0 (those
-// are black whatever the controls) are taken, at most 65,536 of them evenly
+// are black whatever the controls) are taken, at most 16,384 of them evenly
 // spread. For a render factor d (the "Render" control, dFactor3) each
 // channel's mix values follow from the blend method; the channel's spread
 // is the range of its middle 96 % (2nd to 98th percentile). A channel then
@@ -11,7 +11,7 @@
 // (wave factor x spread), the wave factor being 360/255 for the blend
 // methods' triangle wave and 360 for the others. d stays as it is where
 // every Step needed lies in the Steps' range (0.01 to 255); else it becomes
-// the factor nearest to it (on a scale of ratios, from 0.001 to 10000) for
+// the factor nearest to it (on a scale of ratios, ten steps to a decade from 0.001 to 10000) for
 // which they do, or, where none does, the one that comes closest. Steps
 // keep two decimals and d three, as the colour controls show them, so that
 // opening the controls changes nothing. Starts, saturations, offsets, the

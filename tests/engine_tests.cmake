@@ -24,6 +24,7 @@ add_executable(test_engine
   engine/worker_pool_test.cpp
   engine/exact_view_test.cpp
   engine/deep_view_test.cpp
+  engine/fit_colours_test.cpp
 )
 target_link_libraries(test_engine PRIVATE halvane_engine GTest::gtest_main)
 target_compile_definitions(test_engine PRIVATE
