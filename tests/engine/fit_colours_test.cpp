@@ -75,6 +75,10 @@ TEST(FitColours, TheSeahorseValleyAtAMillionGetsItsColoursBackWithoutComputing) 
             EXPECT_EQ(step, std::round(step * 100) / 100);
         }
         EXPECT_EQ(fitted.dFactor3, std::round(fitted.dFactor3 * 1000) / 1000);
+        if (c.blend == 6) {  // the red and green waves are not used: their Steps stay
+            EXPECT_EQ(fitted.RedStep, 1.0);
+            EXPECT_EQ(fitted.GrnStep, 1.0);
+        }
         // Only colour controls changed, and the picture is the one the fitted
         // settings compute.
         TIterationContext expected = Seahorse(c.width, c.height);
