@@ -25,8 +25,9 @@ add_executable(test_engine
   engine/exact_view_test.cpp
   engine/deep_view_test.cpp
   engine/fit_colours_test.cpp
+  engine/deep_render_test.cpp
 )
-target_link_libraries(test_engine PRIVATE halvane_engine GTest::gtest_main)
+target_link_libraries(test_engine PRIVATE halvane_engine halvane_params GTest::gtest_main)
 target_compile_definitions(test_engine PRIVATE
   HALVANE_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
   HALVANE_FAKE_PLUGIN_DIR="${CMAKE_BINARY_DIR}/fake_plugins")
