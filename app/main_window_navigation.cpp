@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLocale>
+#include <QStatusBar>
 
 #include "deep_view.h"
 #include "dialogs/parameters_dialog.h"
@@ -76,6 +77,13 @@ void MainWindow::showMagnification() {
     const std::string exact = engine::TextBeyondDouble(core_.View.magnification, c.Magnification);
     magnificationLabel_->setText(tr("magnification=%1")
                                      .arg(exact.empty() ? QLocale().toString(c.Magnification, 'f', 2) : Shown(exact)));
+    // Never cut off: a deep magnification's digits widen the label (and the window where it must).
+    const int wanted = magnificationLabel_->fontMetrics().horizontalAdvance(magnificationLabel_->text()) + 8;
+    if (wanted > magnificationLabel_->minimumWidth()) {
+        magnificationLabel_->setMinimumWidth(wanted);
+        const int statusWidth = wanted + planePointLabel_->minimumWidth() + statusBar()->sizeHint().height();
+        if (width() < statusWidth && !isMaximized() && !isFullScreen()) resize(statusWidth, height());
+    }
 }
 
 void MainWindow::showPlanePoint(QPoint pixel) {
