@@ -1,8 +1,10 @@
 // Feeds arbitrary bytes to the parameter-file reader. Besides crashes and
 // undefined behaviour it checks that whatever was loaded, once written,
-// loads again without a message and writes the very same text.
+// loads again without a message and writes the very same text, its
+// extension lines (the exact view) included.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -35,8 +37,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     Settings first;
     CountingSink sink;
+    const TIterationContext untouched = first.ctx;
     const params::LoadOutcome outcome = params::LoadParametersFromText(text, path, first.Target(), sink);
     if (outcome == params::LoadOutcome::CannotOpen) std::abort();
+    // A view that is not a finite number refuses the file: one message, nothing changed.
+    if (outcome == params::LoadOutcome::Refused) {
+        if (sink.count != 1 || std::memcmp(&untouched, &first.ctx, sizeof untouched) != 0) std::abort();
+        return 0;
+    }
     if (!first.ParamsValid) std::abort();
     if (outcome == params::LoadOutcome::Loaded && first.ctx.BlendNo > 26) std::abort();
 
