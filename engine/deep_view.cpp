@@ -43,14 +43,6 @@ std::string TextBeyondDouble(const std::string& text, double value) {
     return SameNumber(text, ShortestText(value)) ? std::string() : text;
 }
 
-void TidyView(ExactView& view, const TIterationContext& ctx) {
-    view.centerX = TextBeyondDouble(view.centerX, ctx.CenterX);
-    view.centerY = TextBeyondDouble(view.centerY, ctx.CenterY);
-    view.magnification = TextBeyondDouble(view.magnification, ctx.Magnification);
-    view.juliaX = TextBeyondDouble(view.juliaX, ctx.JuliaX);
-    view.juliaY = TextBeyondDouble(view.juliaY, ctx.JuliaY);
-}
-
 void SetFromText(const std::string& text, double& value, std::string& kept) {
     double nearest = 0.0;
     if (!NearestDouble(text, nearest)) return;

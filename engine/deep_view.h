@@ -29,9 +29,6 @@ bool SameNumber(const std::string& a, const std::string& b);
 // own shortest text, else "": the double alone is the whole value.
 std::string TextBeyondDouble(const std::string& text, double value);
 
-// Every text of `view` that TextBeyondDouble would drop, dropped.
-void TidyView(ExactView& view, const TIterationContext& ctx);
-
 // Sets a value from a valid text: the double becomes the text's nearest,
 // the text is kept where it says more than that double.
 void SetFromText(const std::string& text, double& value, std::string& kept);
