@@ -35,22 +35,31 @@ void DecimalSpinBox::setExactText(const QString& text) {
         lineEdit()->setText(textFromValue(value()));
         return;
     }
+    const double shown = Rounded(nearest, decimals());
+    if (shown == nearest && engine::TextBeyondDouble(Std(text), nearest).empty()) {
+        // Nothing beyond the box's decimals: shown as any value is.
+        exact_.clear();
+        setValue(nearest);
+        lineEdit()->setText(textFromValue(value()));
+        return;
+    }
     exact_ = text;
-    exactShownAt_ = Rounded(nearest, decimals());
+    exactShownAt_ = shown;
+    exactNearest_ = nearest;
     setValue(nearest);
     // setValue leaves the text alone where the value did not change.
     lineEdit()->setText(textFromValue(value()));
 }
 
 QString DecimalSpinBox::exactText() const {
-    if (exact_.isEmpty() || value() != exactShownAt_ || Delocalised(cleanText()) != exact_) return {};
-    double nearest = 0.0;
-    engine::NearestDouble(Std(exact_), nearest);
-    return QString::fromStdString(engine::TextBeyondDouble(Std(exact_), nearest));
+    // Typing leaves the box's value unrounded, setValue rounds it: either
+    // way the box holds the text while it shows it.
+    if (exact_.isEmpty() || Delocalised(cleanText()) != exact_) return {};
+    return exact_;
 }
 
 QString DecimalSpinBox::textFromValue(double value) const {
-    if (!exact_.isEmpty() && value == exactShownAt_) return Localised(exact_);
+    if (!exact_.isEmpty() && (value == exactShownAt_ || value == exactNearest_)) return Localised(exact_);
     return QDoubleSpinBox::textFromValue(value);
 }
 
@@ -59,10 +68,12 @@ double DecimalSpinBox::valueFromText(const QString& text) const {
     double nearest = 0.0;
     if (!engine::ValidViewText(Std(plain)) || !engine::NearestDouble(Std(plain), nearest))
         return QDoubleSpinBox::valueFromText(text);
-    // Digits beyond what the box shows of a double are kept as typed.
-    if (!engine::TextBeyondDouble(Std(plain), Rounded(nearest, decimals())).empty()) {
+    // Digits beyond the box's decimals, or beyond the double, are kept as typed.
+    const double shown = Rounded(nearest, decimals());
+    if (shown != nearest || !engine::TextBeyondDouble(Std(plain), nearest).empty()) {
         exact_ = plain;
-        exactShownAt_ = Rounded(nearest, decimals());
+        exactShownAt_ = shown;
+        exactNearest_ = nearest;
     } else {
         exact_.clear();
     }

@@ -17,7 +17,8 @@ public:
     // Shows `text` ("." as decimal mark) with every digit; "" goes back to
     // the double the box holds.
     void setExactText(const QString& text);
-    // The digits shown where they say more than the box's double, else "".
+    // The digits shown where the box shows more than its decimals of a
+    // double, else "" (the box's value() is what it shows).
     QString exactText() const;
 
     QValidator::State validate(QString& input, int& position) const override;
@@ -34,7 +35,8 @@ private:
     // Typing digits beyond the double's makes them the exact text; a const
     // hook of QDoubleSpinBox hands them over.
     mutable QString exact_;
-    mutable double exactShownAt_ = 0.0;  // the box's value while exact_ is shown
+    mutable double exactShownAt_ = 0.0;  // the box's (rounded) value while exact_ is shown
+    mutable double exactNearest_ = 0.0;  // and its value where typing left it unrounded
 };
 
 }  // namespace app

@@ -106,11 +106,14 @@ engine::ParameterDialogValues ParametersDialog::values() const {
     engine::ParameterDialogValues values{double(maxit_->value()), double(bailout_->value()),
                                          Exact(epsilon_, epsilonShown_), Exact(juliaX_, juliaXShown_),
                                          Exact(juliaY_, juliaYShown_), {}, {}};
-    // Digits beyond the doubles, where the boxes show them.
-    values.JuliaXText = juliaX_->exactText().toStdString();
-    values.JuliaYText = juliaY_->exactText().toStdString();
-    if (!values.JuliaXText.empty()) engine::NearestDouble(values.JuliaXText, values.JuliaX);
-    if (!values.JuliaYText.empty()) engine::NearestDouble(values.JuliaYText, values.JuliaY);
+    // Digits beyond the boxes' decimals, where they show them: the double
+    // nearest them, and the text where it says more than that double.
+    const std::pair<DecimalSpinBox*, std::pair<double*, std::string*>> julia[] = {
+        {juliaX_, {&values.JuliaX, &values.JuliaXText}}, {juliaY_, {&values.JuliaY, &values.JuliaYText}}};
+    for (const auto& [box, target] : julia) {
+        const std::string shown = box->exactText().toStdString();
+        if (!shown.empty()) engine::SetFromText(shown, *target.first, *target.second);
+    }
     return values;
 }
 

@@ -130,6 +130,20 @@ void DeepViewTest::deepViewsThroughFilesStatusBarZoomHistoryAndTheJuliaPick() {
     h.Find<QDoubleSpinBox>("JuliaY")->stepBy(1);
     h.Do(h.A().apply);
     QCOMPARE(h.form->core().View.juliaY, engine::AddTexts(picked.juliaY, "0.1"));
+    // Typed digits beyond the double are kept; nine decimals or fewer are the double as ever.
+    QDoubleSpinBox* juliaX = h.Find<QDoubleSpinBox>("JuliaX");
+    juliaX->selectAll();
+    QTest::keyClicks(juliaX, QStringLiteral("-0.12345678912345678912345"));
+    QTest::keyClick(juliaX, Qt::Key_Tab);
+    h.Do(h.A().apply);
+    QCOMPARE(h.form->core().View.juliaX, std::string("-0.12345678912345678912345"));
+    QCOMPARE(h.Ctx().JuliaX, -0.12345678912345678912345);
+    juliaX->selectAll();
+    QTest::keyClicks(juliaX, QStringLiteral("0.25"));
+    QTest::keyClick(juliaX, Qt::Key_Tab);
+    h.Do(h.A().apply);
+    QVERIFY(h.form->core().View.juliaX.empty());
+    QCOMPARE(h.Ctx().JuliaX, 0.25);
 }
 
 void DeepViewTest::exportedPicturesCarryTheirSettingsAndSamples() {
