@@ -405,6 +405,18 @@ void FileTest::theCaptionMarksSettingsThatDifferFromTheFile() {
     h->Do(h->A().rotate90);
     expectCaption(path + QStringLiteral("[*]"), true);
 
+    // A file saved while a Julia constant is still to be picked: the
+    // picture computed from it fixes the constant, which changes nothing.
+    h->Do(h->A().juliaMode);
+    h->saveAnswers << Path("julia.png");
+    h->A().saveAs->trigger();
+    h->openAnswers << Path("julia.vtx");
+    h->A().loadParameterFile->trigger();
+    QTRY_COMPARE(h->form->currentFile(), Path("julia.vtx"));
+    QVERIFY(h->WaitUntilIdle());
+    QCOMPARE(h->Ctx().JuliaFixed, 1);
+    expectCaption(Path("julia.vtx"), false);
+
     h->Do(h->A().newPicture);
     expectCaption(QStringLiteral("halvane-ware"), false);
     QCOMPARE(h->form->currentFile(), QString());
