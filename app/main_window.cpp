@@ -194,7 +194,13 @@ void MainWindow::placeToolWindow(QDialog* dialog, bool firstTime) {
     const QSize frame = frameGeometry().size() - geometry().size();
     const QRect screen = this->screen() != nullptr ? this->screen()->availableGeometry() : QRect(0, 0, 1024, 768);
     dialog->adjustSize();
-    dialog->move(FreeSpotFor(dialog->size() + frame, frameGeometry(), open, screen));
+    // Where it must cover something, never the menus, the tool bars or the
+    // status bar.
+    QList<QRect> controls;
+    for (QWidget* bar : {static_cast<QWidget*>(menuBar()), static_cast<QWidget*>(commandBar_),
+                         static_cast<QWidget*>(generationBar_), static_cast<QWidget*>(statusBar())})
+        if (bar->isVisible()) controls << QRect(bar->mapToGlobal(QPoint(0, 0)), bar->size());
+    dialog->move(FreeSpotFor(dialog->size() + frame, frameGeometry(), open, screen, controls));
 }
 
 void MainWindow::onPictureResized(int width, int height) {

@@ -31,7 +31,8 @@ qint64 Covered(const QRect& place, const QList<QRect>& taken) {
 }
 }  // namespace
 
-QPoint FreeSpotFor(const QSize& size, const QRect& mainWindow, const QList<QRect>& open, const QRect& screen) {
+QPoint FreeSpotFor(const QSize& size, const QRect& mainWindow, const QList<QRect>& open, const QRect& screen,
+                   const QList<QRect>& keepVisible) {
     QList<QRect> taken = open;
     taken << mainWindow;
 
@@ -79,7 +80,15 @@ QPoint FreeSpotFor(const QSize& size, const QRect& mainWindow, const QList<QRect
         if (best) return *best;
     }
 
-    // No free place at all: the one within the screen that covers least.
+    // No free place at all: the one within the screen that covers least of
+    // what must stay in sight, then least of the main window, and of those
+    // the one farthest from its middle, where the picture is.
+    for (const QRect& r : keepVisible) {
+        xs << r.right() + 1 << r.left() - size.width();
+        ys << r.bottom() + 1 << r.top() - size.height();
+    }
+    QList<QRect> inSight = open;
+    inSight << keepVisible;
     QPoint best = preferred.first();
     qint64 bestCovered = std::numeric_limits<qint64>::max();
     qint64 bestDistance = std::numeric_limits<qint64>::max();
@@ -88,8 +97,9 @@ QPoint FreeSpotFor(const QSize& size, const QRect& mainWindow, const QList<QRect
             const QPoint at(std::clamp(x, screen.left(), std::max(screen.left(), screen.right() + 1 - size.width())),
                             std::clamp(y, screen.top(), std::max(screen.top(), screen.bottom() + 1 - size.height())));
             const QRect place(at, size);
-            const qint64 covered = Covered(place, taken);
-            const qint64 distance = Distance(place, mainWindow);
+            const qint64 covered = Covered(place, inSight) * 1000 + Covered(place, {mainWindow});
+            const QPoint offCentre = place.center() - mainWindow.center();
+            const qint64 distance = -(qint64{offCentre.x()} * offCentre.x() + qint64{offCentre.y()} * offCentre.y());
             if (covered < bestCovered || (covered == bestCovered && distance < bestDistance)) {
                 best = at;
                 bestCovered = covered;

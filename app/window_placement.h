@@ -13,7 +13,10 @@ namespace app {
 // `screen`, covering neither `mainWindow` nor the `open` windows: to the
 // right of the main window or below it, in line with the open windows,
 // where there is room; else the free place nearest the main window. Where
-// no place is free, the place within the screen that covers least of them.
-QPoint FreeSpotFor(const QSize& size, const QRect& mainWindow, const QList<QRect>& open, const QRect& screen);
+// no place is free, the place within the screen that covers least of the
+// open windows and of `keepVisible` (the main window's menu, tool and status
+// bars), then least of the main window.
+QPoint FreeSpotFor(const QSize& size, const QRect& mainWindow, const QList<QRect>& open, const QRect& screen,
+                   const QList<QRect>& keepVisible = {});
 
 }  // namespace app

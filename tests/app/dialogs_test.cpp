@@ -369,6 +369,20 @@ void DialogTest::toolWindowsFindAFreeSpotWhereThereIsOne() {
         }
     }
     QVERIFY(free >= 30);  // the cases are not all full screens
+
+    // A main window as large as the screen: a tool window covers its
+    // picture, never its menus, tool bars and status bar, nor another.
+    for (const QRect screen : {QRect(0, 0, 1024, 768), QRect(0, 0, 1920, 1280)}) {
+        const QList<QRect> bars{QRect(0, 0, screen.width(), 30), QRect(0, 30, screen.width(), 30),
+                                QRect(0, 60, 40, screen.height() - 85), QRect(0, screen.height() - 25, screen.width(), 25)};
+        QList<QRect> open;
+        for (const QSize size : {QSize(320, 230), QSize(380, 480), QSize(150, 120)}) {
+            const QRect place(app::FreeSpotFor(size, screen, open, screen, bars), size);
+            QVERIFY(screen.contains(place));
+            for (const QRect& r : bars + open) QVERIFY2(!r.intersects(place), qPrintable(QStringLiteral("%1,%2").arg(place.x()).arg(place.y())));
+            open << place;
+        }
+    }
 }
 
 static RegisterAppTests registration("DialogTest", [] { return std::make_unique<DialogTest>(); });
