@@ -17,8 +17,9 @@ void MainWindow::exportPicture() {
     // Beside the current file, or in the working folder.
     const QFileInfo current(caption_.file());
     const QString proposed =
-        caption_.file().isEmpty() ? QDir::current().filePath(QStringLiteral("halvane-export.png"))
-                               : current.dir().filePath(current.completeBaseName() + QStringLiteral("-export.png"));
+        caption_.file().isEmpty()
+            ? QDir::current().filePath(QStringLiteral("halvane-export.png"))
+            : current.dir().filePath(current.completeBaseName() + QStringLiteral("-export.png"));
     exportDialog_->propose(core_.Context.ImageWidth, core_.Context.ImageHeight, proposed);
     if (runModal(*exportDialog_) != QDialog::Accepted) return;
     const ExportChoice choice = exportDialog_->choice();
@@ -73,7 +74,8 @@ void MainWindow::onExportFinished(bool cancelled, const QString& error) {
     if (cancelled)
         notice_->setNotice(tr("Export cancelled"));
     else if (exportRun_ != nullptr && exportRun_->written())
-        notice_->setNotice(tr("Exported to %1").arg(QDir::toNativeSeparators(QFileInfo(exportRun_->path()).absoluteFilePath())));
+        notice_->setNotice(
+            tr("Exported to %1").arg(QDir::toNativeSeparators(QFileInfo(exportRun_->path()).absoluteFilePath())));
     if (!cancelled && !error.isEmpty()) message(error);
     updateActions();
     emit exportDone(cancelled, error);

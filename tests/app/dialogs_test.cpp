@@ -333,7 +333,8 @@ bool AnyFreePlace(const QSize& size, const QList<QRect>& taken, const QRect& scr
     for (int y = screen.top(); y + size.height() <= screen.bottom() + 1; ++y) {
         for (int x = screen.left(); x + size.width() <= screen.right() + 1; ++x) {
             const QRect place(QPoint(x, y), size);
-            const auto covering = std::find_if(taken.begin(), taken.end(), [&](const QRect& r) { return r.intersects(place); });
+            const auto covering =
+                std::find_if(taken.begin(), taken.end(), [&](const QRect& r) { return r.intersects(place); });
             if (covering == taken.end()) return true;
             x = std::max(x, covering->right());  // past the window that covers it
         }
@@ -362,7 +363,8 @@ void DialogTest::toolWindowsFindAFreeSpotWhereThereIsOne() {
             QVERIFY(screen.contains(place));
             QList<QRect> taken = open;
             taken << main;
-            const bool covers = std::any_of(taken.begin(), taken.end(), [&](const QRect& r) { return r.intersects(place); });
+            const bool covers =
+                std::any_of(taken.begin(), taken.end(), [&](const QRect& r) { return r.intersects(place); });
             const bool exists = AnyFreePlace(size, taken, screen);
             QVERIFY2(!(covers && exists), qPrintable(QStringLiteral("round %1").arg(round)));
             free += exists;
@@ -374,12 +376,14 @@ void DialogTest::toolWindowsFindAFreeSpotWhereThereIsOne() {
     // picture, never its menus, tool bars and status bar, nor another.
     for (const QRect screen : {QRect(0, 0, 1024, 768), QRect(0, 0, 1920, 1280)}) {
         const QList<QRect> bars{QRect(0, 0, screen.width(), 30), QRect(0, 30, screen.width(), 30),
-                                QRect(0, 60, 40, screen.height() - 85), QRect(0, screen.height() - 25, screen.width(), 25)};
+                                QRect(0, 60, 40, screen.height() - 85),
+                                QRect(0, screen.height() - 25, screen.width(), 25)};
         QList<QRect> open;
         for (const QSize size : {QSize(320, 230), QSize(380, 480), QSize(150, 120)}) {
             const QRect place(app::FreeSpotFor(size, screen, open, screen, bars), size);
             QVERIFY(screen.contains(place));
-            for (const QRect& r : bars + open) QVERIFY2(!r.intersects(place), qPrintable(QStringLiteral("%1,%2").arg(place.x()).arg(place.y())));
+            for (const QRect& r : bars + open)
+                QVERIFY2(!r.intersects(place), qPrintable(QStringLiteral("%1,%2").arg(place.x()).arg(place.y())));
             open << place;
         }
     }
