@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QMetaObject>
 
+#include "guarded_application.h"
 #include "parameter_file.h"
 #include "picture_files.h"
 #include "supersampling.h"
@@ -33,6 +34,17 @@ void ExportRun::start() {
 }
 
 void ExportRun::run() {
+    // Runs on a thread of its own: nothing it throws may leave it.
+    try {
+        compute();
+    } catch (...) {
+        running_ = false;
+        const QString text = GuardedApplication::FaultText(std::current_exception());
+        QMetaObject::invokeMethod(this, [this, text] { emit finished(false, text); }, Qt::QueuedConnection);
+    }
+}
+
+void ExportRun::compute() {
     const auto report = [this](bool cancelled, const QString& error) {
         running_ = false;
         QMetaObject::invokeMethod(this, [this, cancelled, error] { emit finished(cancelled, error); },
@@ -80,6 +92,7 @@ void ExportRun::run() {
     record.samples = request_.factor;
     std::string error = params::SavePictureWithSettings(picture, path, record);
     if (error.empty()) {
+        written_ = true;
         error = params::WriteParameterFile(params::ParameterFilePathFor(path), settings, view, request_.factor);
     }
     QStringList problems = messages.texts;

@@ -11,13 +11,15 @@ add_executable(test_app
   app/files_test.cpp
   app/desktop_test.cpp
   app/history_export_test.cpp
+  app/robustness_test.cpp
   app/screenshot.cpp
   app/deep_view_test.cpp
 )
 target_include_directories(test_app PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/app)
 target_link_libraries(test_app PRIVATE halvane_app Qt6::Test)
+target_compile_definitions(test_app PRIVATE HALVANE_REGRESSIONS="${PROJECT_SOURCE_DIR}/fuzz/regressions"
+                                           HALVANE_RENDER="$<TARGET_FILE:halvane-render>")
 add_dependencies(test_app vantrix01 halvane-render)
-target_compile_definitions(test_app PRIVATE HALVANE_RENDER="$<TARGET_FILE:halvane-render>")
 
 # Like gtest_discover_tests: the functions are listed by the built program
 # when CTest starts, so that the list never falls out of step. DesktopTest
