@@ -14,7 +14,7 @@ add_executable(test_app
   app/screenshot.cpp
 )
 target_include_directories(test_app PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/app)
-target_link_libraries(test_app PRIVATE halvane_app Qt6::Test)
+target_link_libraries(test_app PRIVATE halvane_app halvane_version Qt6::Test)
 add_dependencies(test_app vantrix01)
 
 # Like gtest_discover_tests: the functions are listed by the built program

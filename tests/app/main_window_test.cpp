@@ -12,6 +12,7 @@
 
 #include "app_fixture.h"
 #include "dialogs/parameters_dialog.h"
+#include "halvane_version.h"
 
 namespace {
 QString Plain(QString text) { return text.remove(QLatin1Char('&')); }
@@ -344,8 +345,9 @@ void MainWindowTest::aboutBoxShowsProductAndPictureRows() {
     };
     h.A().about->trigger();
     QCOMPARE(shown.value(0), QStringLiteral("About"));
-    for (const char* text : {"Halvane-Ware", "Version 0.001, beta", "Valid Info", "Type", "SubType", "Options",
-                             "Width", "Height", "Colors", "BitsPerPixel", "GraphicCount"})
+    for (const char* text : {"Halvane-Ware", "Version 0.001, beta", "halvane " HALVANE_VERSION, "Valid Info",
+                             "Type", "SubType", "Options", "Width", "Height", "Colors", "BitsPerPixel",
+                             "GraphicCount"})
         QVERIFY2(shown.contains(QLatin1String(text)), text);
 }
 
