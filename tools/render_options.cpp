@@ -100,8 +100,8 @@ const std::vector<RenderOption> kOptions = {
      .help = "N by N samples per pixel, 1 to 4, averaged: smooth edges", .completion = C::Range, .low = 1,
      .high = 4, .apply = [](A& a, const O& o, const V& v) { a.supersample = o.Integer(v); }},
     {.name = "--zoom-to", .value = "MAG",
-     .help = "a zoom sequence from the starting magnification m0 to MAG about the same centre: frame k of N "
-             "at m0*(MAG/m0)^(k/(N-1)); the output is a pattern such as frame-%05d.png",
+     .help = "a zoom sequence from the starting magnification m0 to MAG about the same centre, frame k of N "
+             "at m0*(MAG/m0)^(k/(N-1));\nthe output is a pattern such as frame-%05d.png",
      .apply =
          [](A& a, const O& o, const V& v) {
              a.zoomTo = o.Real(v);
@@ -142,35 +142,45 @@ constexpr const char* kClosing =
 constexpr size_t kWidth = 80;    // of the help text
 constexpr size_t kColumn = 24;   // where an option's description starts
 
-// `text` broken into lines of at most `width` characters at spaces, each
-// line after `indent` spaces, and the first after `first` as given.
+// `text` broken into lines of at most kWidth characters at spaces, each
+// after `indent` spaces, the first after `first` as given. A "\n" in `text`
+// starts a new line (the manual page joins them again: help2man takes a line
+// indented otherwise for the end of the option).
 std::string Wrap(std::string_view text, size_t indent, std::string first = {}) {
     std::string out = std::move(first);
     size_t column = out.size();
-    if (column < indent) {
-        out.append(indent - column, ' ');
-        column = indent;
-    }
-    bool lineEmpty = true;
-    while (!text.empty()) {
-        const size_t space = text.find(' ');
-        const std::string_view word = text.substr(0, space);
-        text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
-        if (!lineEmpty && column + 1 + word.size() > kWidth) {
-            out += '\n';
-            out.append(indent, ' ');
+    while (true) {
+        const size_t newline = text.find('\n');
+        std::string_view line = text.substr(0, newline);
+        if (column < indent) {
+            out.append(indent - column, ' ');
             column = indent;
-            lineEmpty = true;
         }
-        if (!lineEmpty) {
-            out += ' ';
-            ++column;
+        bool lineEmpty = true;
+        while (!line.empty()) {
+            const size_t space = line.find(' ');
+            const std::string_view word = line.substr(0, space);
+            line = space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
+            if (word.empty()) continue;
+            if (!lineEmpty && column + 1 + word.size() > kWidth) {
+                out += '\n';
+                out.append(indent, ' ');
+                column = indent;
+                lineEmpty = true;
+            }
+            if (!lineEmpty) {
+                out += ' ';
+                ++column;
+            }
+            out += word;
+            column += word.size();
+            lineEmpty = false;
         }
-        out += word;
-        column += word.size();
-        lineEmpty = false;
+        out += '\n';
+        column = 0;
+        if (newline == std::string_view::npos) return out;
+        text.remove_prefix(newline + 1);
     }
-    return out + '\n';
 }
 
 std::string OptionHeading(const RenderOption& option) {

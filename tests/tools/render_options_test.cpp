@@ -57,6 +57,8 @@ TEST(RenderOptions, NamesAreUniqueAndHelpListsEachAsHelp2ManReadsIt) {
     std::getline(lines, line);
     EXPECT_EQ(line.rfind("Usage: halvane-render ", 0), 0u) << line;
     while (std::getline(lines, line)) EXPECT_LE(line.size(), 80u) << line;
+    // A line break in a help text starts a line in the description's column.
+    EXPECT_NE(help.find("(k/(N-1));\n" + std::string(24, ' ') + "the output is"), std::string::npos);
 }
 
 // The completion offers a range option's values one by one: the parser must
