@@ -87,10 +87,19 @@ for program in halvane halvane-render; do
         grep -q "^$section" "$work/$program.txt" || fail "$program(1) has no $section"
     done
 done
-render_options=$(halvane-render --help | grep -oE '^ +(-[a-z], )?--[a-z-]+' | grep -oE -- '--[a-z-]+' | sort)
+# options PROGRAM HELP-OPTION: the long options its help lists, sorted.
+options() {
+    env -u DISPLAY "$1" "$2" 2>/dev/null | grep -oE '^ +(-[a-z], )?--[a-z-]+' | grep -oE -- '--[a-z-]+' | sort
+}
+render_options=$(options halvane-render --help)
 [ "$(echo "$render_options" | wc -l)" -gt 20 ] || fail "halvane-render --help lists too few options"
-for option in $render_options; do
-    grep -qe "^ *\(-[a-z], \)\?$option\b" "$work/halvane-render.txt" || fail "halvane-render(1) lacks $option"
+[ "$(options halvane --help-all | wc -l)" -gt 5 ] || fail "halvane --help-all lists too few options"
+for program in halvane halvane-render; do
+    help_option=--help
+    [ "$program" = halvane ] && help_option=--help-all
+    for option in $(options "$program" "$help_option"); do
+        grep -qe "^ *\(-[a-z], \)\?$option\b" "$work/$program.txt" || fail "$program(1) lacks $option"
+    done
 done
 
 # The file type: a parameter file is known by its name and by its first
