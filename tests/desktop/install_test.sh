@@ -34,7 +34,7 @@ type=application/x-halvane-parameters
 # Nothing of the user's own desktop settings takes part.
 export HOME=$work/home XDG_DATA_HOME=$work/home/data XDG_CONFIG_HOME=$work/home/config XDG_CACHE_HOME=$work/home/cache
 export XDG_DATA_DIRS=$share:/usr/share PATH=$prefix/bin:$PATH LC_ALL=C.UTF-8
-unset XDG_CURRENT_DESKTOP QT_QPA_PLATFORM
+unset XDG_CURRENT_DESKTOP QT_QPA_PLATFORM MANPATH
 mkdir -p "$HOME"
 
 "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || {
