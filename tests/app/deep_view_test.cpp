@@ -154,8 +154,14 @@ void DeepViewTest::exportedPicturesCarryTheirSettingsAndSamples() {
     h.Ctx().CenterX = -2.220446049250313e-16;  // a centre the 15 digits do not hold
     h.Do(h.A().apply);
     int n = 0;
+    engine::ExactView deep;
     for (const char* name : {"e.png", "e.jpg", "e.tif"}) {
         ++n;
+        if (n == 3) {  // a view past the doubles
+            deep = Seahorse(h.Ctx(), "1.5E400");
+            h.form->core().View = deep;
+            h.Do(h.A().apply);
+        }
         const QString path = dir.filePath(QLatin1String(name));
         h.modalAnswer = [&, path, n](QDialog& dialog) {
             if (dialog.objectName() != QStringLiteral("exportDialog")) return int(QDialog::Rejected);
@@ -176,7 +182,12 @@ void DeepViewTest::exportedPicturesCarryTheirSettingsAndSamples() {
         QCOMPARE(record->width, 40 + n);
         QCOMPARE(record->height, 30);
         QCOMPARE(record->samples, n + 1);
-        QVERIFY(record->lines.find("\nCenterX=-2.220446049250313e-16\n") != std::string::npos);
+        if (n < 3) {
+            QVERIFY(record->lines.find("\nCenterX=-2.220446049250313e-16\n") != std::string::npos);
+        } else {
+            QVERIFY(record->lines.find("\nCenterY=" + deep.centerY + "\nMagnification=1.5E400\n") !=
+                    std::string::npos);
+        }
 
         // The renderer makes the same picture again from it.
         const QString made = dir.filePath(QStringLiteral("again-") + QLatin1String(name));
