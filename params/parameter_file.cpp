@@ -532,6 +532,8 @@ std::string ExtensionLines(const TIterationContext& ctx, const engine::ExactView
         if (!std::isfinite(value)) continue;
         const std::string exact = engine::ExactText(view.*line.text, value);
         if (!engine::ValidViewText(exact) || engine::SameNumber(exact, FormatReal(value, '.'))) continue;
+        // Only what the reader takes: a magnification above 0, up to the deepest.
+        if (line.field == &TIterationContext::Magnification && !engine::MagnificationInRange(exact)) continue;
         lines += std::string(line.name) + "=" + exact + "\r\n";
     }
     if (samples > 1) lines += std::string(kSamplesName) + "=" + std::to_string(samples) + "\r\n";

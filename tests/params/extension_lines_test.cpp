@@ -63,6 +63,8 @@ TEST(ExtensionLines, ViewsThatFifteenDigitsHoldKeepTheirThirtyNineLines) {
         {0.0, 0.0, 1.0, 0.0, 0.0},
         {-0.743643887037151, 0.13182590420533, 1.95918367346939, -0.8, 0.156},
         {1e-20, -1.5e20, 123456789012345.0, 0.5, -2.33333333333333},
+        // A magnification no view can have is never an extension line (the reader would not take it).
+        {0.0, 0.0, -0.7436438870374389, 0.0, 0.0},
     };
     for (const Case& c : cases) {
         TIterationContext ctx{};
