@@ -17,8 +17,14 @@
 
 namespace {
 
-std::string pngPath, tiffPath;
+std::string folderPath, pngPath, tiffPath;
 int fileFd = -1;
+
+void RemoveFolder() {
+    unlink(pngPath.c_str());
+    unlink(tiffPath.c_str());
+    rmdir(folderPath.c_str());
+}
 
 void Check(bool condition) {
     if (!condition) std::abort();
@@ -35,7 +41,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     const std::string target = "/proc/self/fd/" + std::to_string(fileFd);
     pngPath = std::string(folder) + "/input.png";
     tiffPath = std::string(folder) + "/input.tif";
+    folderPath = folder;
     Check(symlink(target.c_str(), pngPath.c_str()) == 0 && symlink(target.c_str(), tiffPath.c_str()) == 0);
+    std::atexit(RemoveFolder);
     return 0;
 }
 
