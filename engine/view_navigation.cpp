@@ -267,6 +267,47 @@ void PickJuliaConstant(TIterationContext& ctx, ExactView& view, int32_t px, int3
     SetFromText(point.y, ctx.JuliaY, view.juliaY);
 }
 
+namespace {
+// Sets the view from exact values: the centre to the digits its
+// magnification keeps, the magnification to its own.
+bool SetExactView(TIterationContext& ctx, ExactView& view, const Real& cx, const Real& cy, const Real& m) {
+    const mpfr_prec_t bits = mpfr_get_default_prec();
+    if (!mpfr_number_p(cx.mpfr_srcptr()) || !mpfr_number_p(cy.mpfr_srcptr()) || !(m > 0) ||
+        m > exact::Parse(kDeepestMagnification, bits))
+        return false;
+    const long digits = exact::CentreDigits(m);
+    SetFromText(exact::FixedText(cx, digits), ctx.CenterX, view.centerX);
+    SetFromText(exact::FixedText(cy, digits), ctx.CenterY, view.centerY);
+    SetFromText(exact::SignificantText(m, exact::kMagnificationDigits), ctx.Magnification, view.magnification);
+    return true;
+}
+}  // namespace
+
+bool ZoomAtPositionExactly(TIterationContext& ctx, ExactView& view, double px, double py, double factor) {
+    if (!(factor > 0.0) || !std::isfinite(factor) || !std::isfinite(px) || !std::isfinite(py)) return false;
+    // A factor of up to 2^1024 adds at most 309 digits.
+    const exact::PrecisionScope scope(BitsFor(ctx, view, 320));
+    const mpfr_prec_t bits = mpfr_get_default_prec();
+    const ExactFrame f = FrameOf(ctx, view, bits);
+    const Real W(ctx.ImageWidth > 0 ? ctx.ImageWidth : 1, bits), H(ctx.ImageHeight > 0 ? ctx.ImageHeight : 1, bits);
+    const Real k = exact::FromDouble(factor, bits);
+    const Real x = f.cx - f.hx + 2 * f.hx * exact::FromDouble(px, bits) / W;
+    const Real y = f.cy - f.hy + 2 * f.hy * exact::FromDouble(py, bits) / H;
+    // The point keeps its place: its distance to the centre shrinks by the factor.
+    return SetExactView(ctx, view, x + (f.cx - x) / k, y + (f.cy - y) / k, f.m * k);
+}
+
+bool PanByPixelsExactly(TIterationContext& ctx, ExactView& view, double dx, double dy) {
+    if (!std::isfinite(dx) || !std::isfinite(dy)) return false;
+    const exact::PrecisionScope scope(BitsFor(ctx, view, 20));
+    const mpfr_prec_t bits = mpfr_get_default_prec();
+    const ExactFrame f = FrameOf(ctx, view, bits);
+    const Real W(ctx.ImageWidth > 0 ? ctx.ImageWidth : 1, bits), H(ctx.ImageHeight > 0 ? ctx.ImageHeight : 1, bits);
+    const Real cx = f.cx - exact::FromDouble(dx, bits) * 2 * f.hx / W;
+    const Real cy = f.cy - exact::FromDouble(dy, bits) * 2 * f.hy / H;
+    return SetExactView(ctx, view, cx, cy, f.m);
+}
+
 void ResetView(TIterationContext& ctx, ExactView& view) {
     ResetCoordinates(ctx);
     view.centerX.clear();

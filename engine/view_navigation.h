@@ -119,4 +119,14 @@ void PickJuliaConstant(TIterationContext& ctx, ExactView& view, int32_t px, int3
 // ResetCoordinates, the view's texts of centre and magnification with it.
 void ResetView(TIterationContext& ctx, ExactView& view);
 
+// The continuous motions on the exact digits: the view magnified by
+// `factor` keeping the plane point at picture position (px, py) where it is
+// (fractions allowed; position u lies at xMin + u * step of the grid the
+// record's centre, magnification and size give), or moved by (dx, dy)
+// pixels (right and down positive). The texts and the doubles change
+// together; false, changing nothing, for a factor that is not a positive
+// number or a magnification beyond the deepest.
+bool ZoomAtPositionExactly(TIterationContext& ctx, ExactView& view, double px, double py, double factor);
+bool PanByPixelsExactly(TIterationContext& ctx, ExactView& view, double dx, double dy);
+
 }  // namespace engine

@@ -171,6 +171,32 @@ TEST(DeepNavigation, TheDeepestMagnificationIsABound) {
     EXPECT_EQ(view.centerY, "-1E-9990");
 }
 
+// Wheel, pinch, drag and key motions at depth: the point under the
+// pointer stays, and motions undone bring back the very digits.
+TEST(DeepNavigation, ContinuousMotionsKeepThePointAndComeBack) {
+    TIterationContext ctx = StartView();
+    ExactView view{"-1.76853748529662188490298173839241573801", "4.2E-45", "3.7500000000000000001E40", "", ""};
+    SetFromText(view.centerX, ctx.CenterX, view.centerX);
+    SetFromText(view.centerY, ctx.CenterY, view.centerY);
+    SetFromText(view.magnification, ctx.Magnification, view.magnification);
+    const ExactView start = view;
+    const ExactPoint under = ExactPlanePoint(ctx, view, 37, 90, 3);
+    ASSERT_TRUE(ZoomAtPositionExactly(ctx, view, 37, 90, 8.0));
+    EXPECT_EQ(view.magnification, "3.0000000000000000001E41");
+    const ExactPoint after = ExactPlanePoint(ctx, view, 37, 90, 3);
+    EXPECT_EQ(after.x.substr(0, under.x.size() - 3), under.x.substr(0, under.x.size() - 3));
+    ASSERT_TRUE(ZoomAtPositionExactly(ctx, view, 37, 90, 0.125));
+    EXPECT_EQ(view, start);
+    ASSERT_TRUE(PanByPixelsExactly(ctx, view, 3.5, -2));
+    EXPECT_NE(view.centerX, start.centerX);
+    ASSERT_TRUE(PanByPixelsExactly(ctx, view, -3.5, 2));
+    EXPECT_EQ(view, start);
+    ExpectTextsInCharge(ctx, view);
+    EXPECT_FALSE(ZoomAtPositionExactly(ctx, view, 1, 1, 0.0));
+    EXPECT_FALSE(ZoomAtPositionExactly(ctx, view, 1, 1, 1e300 * 1e300));
+    EXPECT_EQ(view, start);
+}
+
 TEST(DeepNavigation, JuliaPickResetAndAStalePick) {
     TIterationContext ctx = StartView();
     ExactView view;
