@@ -28,7 +28,7 @@ constexpr const char* kUsage =
     "  --size WxH          picture size in pixels\n"
     "  --formula N         formula 0 to 7        --render N   render method 1 to 9\n"
     "  --blend N           blend method 1 to 26  --order N    channel order 1 to 6\n"
-    "  --maxit N           iteration limit (larger than 20000 is lowered to 20000)\n"
+    "  --maxit N           iteration limit (larger than 1000000 is lowered to 1000000)\n"
     "  --bailout N         escape threshold on the squared modulus\n"
     "  --center X,Y        view centre           --magnification M  (1 is the reset view)\n"
     "  --julia X,Y         Julia mode with this constant\n"
