@@ -29,8 +29,11 @@ enum class DeepPolicy {
 
 // Doubles separate the pixels of an axis while the pixel step is at least
 // kSeparatingUlps units in the last place of the largest coordinate the axis
-// reaches (and a normal number). Below that the picture falls into blocks.
-constexpr double kSeparatingUlps = 1024.0;
+// reaches (and a normal number): 20 bits below the step, which a chaotic
+// orbit's rounding eats within a few hundred iterations. Much below that
+// the double path's pictures stray from the exact ones, and at a few units
+// they fall into blocks.
+constexpr double kSeparatingUlps = 1048576.0;
 bool DoublesSeparate(double min, double max, double step);
 
 // The deep library, loaded once: it keeps no state, so every thread shares it.
