@@ -30,154 +30,6 @@ double Seconds(std::chrono::steady_clock::time_point start) {
 
 std::string Folder() { return HALVANE_BIN_DIR; }
 
-// The nucleus of the largest minibrot within `radius` of (x, y) (formula 0):
-// its period by the ball method, then Newton's method.
-std::pair<std::string, std::string> NearbyNucleus(const std::string& x, const std::string& y, double radiusLog2,
-                                                  mpfr_prec_t bits, int32_t maxPeriod, int32_t& period) {
-    mpfr_t cx, cy, zx, zy, dx, dy, t, u, r, m;
-    mpfr_inits2(bits, cx, cy, zx, zy, dx, dy, t, u, r, m, static_cast<mpfr_ptr>(nullptr));
-    mpfr_set_str(cx, x.c_str(), 10, MPFR_RNDN);
-    mpfr_set_str(cy, y.c_str(), 10, MPFR_RNDN);
-    mpfr_set_ui(r, 1, MPFR_RNDN);
-    mpfr_mul_2si(r, r, static_cast<long>(radiusLog2), MPFR_RNDN);
-    mpfr_set_zero(zx, 1);
-    mpfr_set_zero(zy, 1);
-    mpfr_set_zero(dx, 1);
-    mpfr_set_zero(dy, 1);
-    period = 0;
-    // z' := 2 z z' + 1; z := z^2 + c; the ball of radius r holds a root of
-    // z_n once |z_n| < r |z_n'|.
-    for (int32_t n = 1; n <= maxPeriod && period == 0; ++n) {
-        mpfr_mul(t, zx, dx, MPFR_RNDN);
-        mpfr_mul(u, zy, dy, MPFR_RNDN);
-        mpfr_sub(t, t, u, MPFR_RNDN);
-        mpfr_mul(u, zx, dy, MPFR_RNDN);
-        mpfr_mul(m, zy, dx, MPFR_RNDN);
-        mpfr_add(u, u, m, MPFR_RNDN);
-        mpfr_mul_2ui(dx, t, 1, MPFR_RNDN);
-        mpfr_add_ui(dx, dx, 1, MPFR_RNDN);
-        mpfr_mul_2ui(dy, u, 1, MPFR_RNDN);
-        mpfr_sqr(t, zx, MPFR_RNDN);
-        mpfr_sqr(u, zy, MPFR_RNDN);
-        mpfr_sub(t, t, u, MPFR_RNDN);
-        mpfr_mul(u, zx, zy, MPFR_RNDN);
-        mpfr_mul_2ui(zy, u, 1, MPFR_RNDN);
-        mpfr_add(zy, zy, cy, MPFR_RNDN);
-        mpfr_add(zx, t, cx, MPFR_RNDN);
-        mpfr_hypot(t, zx, zy, MPFR_RNDN);
-        mpfr_hypot(u, dx, dy, MPFR_RNDN);
-        mpfr_mul(u, u, r, MPFR_RNDN);
-        if (mpfr_less_p(t, u)) period = n;
-    }
-    if (period > 0) {
-        for (int step = 0; step < 80; ++step) {
-            mpfr_set_zero(zx, 1);
-            mpfr_set_zero(zy, 1);
-            mpfr_set_zero(dx, 1);
-            mpfr_set_zero(dy, 1);
-            for (int32_t n = 0; n < period; ++n) {
-                mpfr_mul(t, zx, dx, MPFR_RNDN);
-                mpfr_mul(u, zy, dy, MPFR_RNDN);
-                mpfr_sub(t, t, u, MPFR_RNDN);
-                mpfr_mul(u, zx, dy, MPFR_RNDN);
-                mpfr_mul(m, zy, dx, MPFR_RNDN);
-                mpfr_add(u, u, m, MPFR_RNDN);
-                mpfr_mul_2ui(dx, t, 1, MPFR_RNDN);
-                mpfr_add_ui(dx, dx, 1, MPFR_RNDN);
-                mpfr_mul_2ui(dy, u, 1, MPFR_RNDN);
-                mpfr_sqr(t, zx, MPFR_RNDN);
-                mpfr_sqr(u, zy, MPFR_RNDN);
-                mpfr_sub(t, t, u, MPFR_RNDN);
-                mpfr_mul(u, zx, zy, MPFR_RNDN);
-                mpfr_mul_2ui(zy, u, 1, MPFR_RNDN);
-                mpfr_add(zy, zy, cy, MPFR_RNDN);
-                mpfr_add(zx, t, cx, MPFR_RNDN);
-            }
-            // c -= z / z'
-            mpfr_sqr(m, dx, MPFR_RNDN);
-            mpfr_sqr(t, dy, MPFR_RNDN);
-            mpfr_add(m, m, t, MPFR_RNDN);
-            mpfr_mul(t, zx, dx, MPFR_RNDN);
-            mpfr_mul(u, zy, dy, MPFR_RNDN);
-            mpfr_add(t, t, u, MPFR_RNDN);
-            mpfr_div(t, t, m, MPFR_RNDN);
-            mpfr_mul(u, zy, dx, MPFR_RNDN);
-            mpfr_mul(r, zx, dy, MPFR_RNDN);
-            mpfr_sub(u, u, r, MPFR_RNDN);
-            mpfr_div(u, u, m, MPFR_RNDN);
-            mpfr_sub(cx, cx, t, MPFR_RNDN);
-            mpfr_sub(cy, cy, u, MPFR_RNDN);
-        }
-    }
-    const int digits = static_cast<int>(bits * 0.302) + 4;
-    std::pair<std::string, std::string> result{deep_support::Text(cx, digits), deep_support::Text(cy, digits)};
-    mpfr_clears(cx, cy, zx, zy, dx, dy, t, u, r, m, static_cast<mpfr_ptr>(nullptr));
-    return result;
-}
-
-// The Misiurewicz point of formula 0 whose orbit from 0 lands after 3
-// steps on a cycle of 2 (z_5 = z_3), near -0.2282 + 1.1151i: the picture
-// about it has structure at every depth, neither coordinate is near 0, and
-// formula 1's steps do not die away there (the cycle has two points).
-std::pair<std::string, std::string> MisiurewiczPoint(mpfr_prec_t bits) {
-    mpfr_t cx, cy, zx, zy, dx, dy, gx, gy, hx, hy, t, u, m;
-    mpfr_inits2(bits, cx, cy, zx, zy, dx, dy, gx, gy, hx, hy, t, u, m, static_cast<mpfr_ptr>(nullptr));
-    mpfr_set_d(cx, -0.2282, MPFR_RNDN);
-    mpfr_set_d(cy, 1.1151, MPFR_RNDN);
-    for (int step = 0; step < 64; ++step) {
-        mpfr_set_zero(zx, 1);
-        mpfr_set_zero(zy, 1);
-        mpfr_set_zero(dx, 1);
-        mpfr_set_zero(dy, 1);
-        for (int n = 1; n <= 5; ++n) {
-            if (n == 4) {  // z_3 and its derivative
-                mpfr_set(gx, zx, MPFR_RNDN);
-                mpfr_set(gy, zy, MPFR_RNDN);
-                mpfr_set(hx, dx, MPFR_RNDN);
-                mpfr_set(hy, dy, MPFR_RNDN);
-            }
-            mpfr_mul(t, zx, dx, MPFR_RNDN);
-            mpfr_mul(u, zy, dy, MPFR_RNDN);
-            mpfr_sub(t, t, u, MPFR_RNDN);
-            mpfr_mul(u, zx, dy, MPFR_RNDN);
-            mpfr_mul(m, zy, dx, MPFR_RNDN);
-            mpfr_add(u, u, m, MPFR_RNDN);
-            mpfr_mul_2ui(dx, t, 1, MPFR_RNDN);
-            mpfr_add_ui(dx, dx, 1, MPFR_RNDN);
-            mpfr_mul_2ui(dy, u, 1, MPFR_RNDN);
-            mpfr_sqr(t, zx, MPFR_RNDN);
-            mpfr_sqr(u, zy, MPFR_RNDN);
-            mpfr_sub(t, t, u, MPFR_RNDN);
-            mpfr_mul(u, zx, zy, MPFR_RNDN);
-            mpfr_mul_2ui(zy, u, 1, MPFR_RNDN);
-            mpfr_add(zy, zy, cy, MPFR_RNDN);
-            mpfr_add(zx, t, cx, MPFR_RNDN);
-        }
-        // g = z_5 - z_3, g' = z_5' - z_3'; c -= g / g'
-        mpfr_sub(gx, zx, gx, MPFR_RNDN);
-        mpfr_sub(gy, zy, gy, MPFR_RNDN);
-        mpfr_sub(hx, dx, hx, MPFR_RNDN);
-        mpfr_sub(hy, dy, hy, MPFR_RNDN);
-        mpfr_sqr(m, hx, MPFR_RNDN);
-        mpfr_sqr(t, hy, MPFR_RNDN);
-        mpfr_add(m, m, t, MPFR_RNDN);
-        mpfr_mul(t, gx, hx, MPFR_RNDN);
-        mpfr_mul(u, gy, hy, MPFR_RNDN);
-        mpfr_add(t, t, u, MPFR_RNDN);
-        mpfr_div(t, t, m, MPFR_RNDN);
-        mpfr_mul(u, gy, hx, MPFR_RNDN);
-        mpfr_mul(zx, gx, hy, MPFR_RNDN);
-        mpfr_sub(u, u, zx, MPFR_RNDN);
-        mpfr_div(u, u, m, MPFR_RNDN);
-        mpfr_sub(cx, cx, t, MPFR_RNDN);
-        mpfr_sub(cy, cy, u, MPFR_RNDN);
-    }
-    const int digits = static_cast<int>(bits * 0.302) + 4;
-    std::pair<std::string, std::string> result{deep_support::Text(cx, digits), deep_support::Text(cy, digits)};
-    mpfr_clears(cx, cy, zx, zy, dx, dy, gx, gy, hx, hy, t, u, m, static_cast<mpfr_ptr>(nullptr));
-    return result;
-}
-
 // Moves a text coordinate by `pixels` pixels of a view at magnification 10^decades.
 std::string Shifted(const std::string& text, double pixels, int decades, int32_t width, mpfr_prec_t bits) {
     mpfr_t v, d;
@@ -190,17 +42,6 @@ std::string Shifted(const std::string& text, double pixels, int decades, int32_t
     std::string result = deep_support::Text(v, static_cast<int>(bits * 0.302) + 4);
     mpfr_clears(v, d, static_cast<mpfr_ptr>(nullptr));
     return result;
-}
-
-int32_t Colours(const imaging::Picture& p) {
-    std::set<uint32_t> seen;
-    for (int32_t y = 0; y < p.Height(); ++y) {
-        for (int32_t x = 0; x < p.Width(); ++x) {
-            const uint8_t* v = p.Row(y) + x * 3;
-            seen.insert(uint32_t{v[0]} << 16 | uint32_t{v[1]} << 8 | v[2]);
-        }
-    }
-    return static_cast<int32_t>(seen.size());
 }
 
 struct Row {
@@ -229,7 +70,7 @@ int main(int argc, char** argv) {
         {7, 2000, {"0.01", "0.01"}, {"1", "1"}},
     };
     std::vector<Row> rows;
-    const auto misiurewicz = MisiurewiczPoint(static_cast<mpfr_prec_t>(depths.back() * 3.33) + 128);
+    const auto misiurewicz = deep_support::MisiurewiczPoint(static_cast<mpfr_prec_t>(depths.back() * 3.33) + 128);
     for (const Formula& f : formulas) {
         for (int decades : depths) {
             const int32_t bitsDeep = static_cast<int32_t>(decades * 3.33) + 24;
@@ -243,8 +84,12 @@ int main(int argc, char** argv) {
             // orbit's statistics do.
             if (f.number == 1) c.render = 8;
             if (f.number == 7) {
+                // Where the count crosses 3/4 of a limit that grows with the
+                // depth: a smaller count's line is smooth at that depth (all
+                // pixels on one level), this one is near the set's boundary.
+                c.maxit = std::max(f.maxit, decades * 6);
                 const auto start = std::chrono::steady_clock::now();
-                const auto point = deep_support::BoundaryPoint(*library, f.number, f.maxit, f.maxit / 4, f.inside,
+                const auto point = deep_support::BoundaryPoint(*library, f.number, c.maxit, c.maxit * 3 / 4, f.inside,
                                                                f.outside, bitsDeep);
                 std::fprintf(stderr, "formula 7 1e%d: boundary point in %.1f s\n", decades, Seconds(start));
                 c.centerX = point.first;
@@ -257,7 +102,7 @@ int main(int argc, char** argv) {
             rows.push_back({"Misiurewicz point", c});
             if (f.number == 0) {
                 int32_t period = 0;
-                const auto nucleus = NearbyNucleus(c.centerX, c.centerY, -decades * 3.33 + 2.0, bitsDeep + 64,
+                const auto nucleus = deep_support::NearbyNucleus(c.centerX, c.centerY, -decades * 3.33 + 2.0, bitsDeep + 64,
                                                    50000, period);
                 if (period > 0) {
                     DeepCase m = c;
@@ -280,7 +125,7 @@ int main(int argc, char** argv) {
         const double deepSeconds = Seconds(start);
         const deep_support::Difference d = deep_support::Compare(yardstick, deep);
         std::printf("| %d | %s | %s | %d | %d | %d | %.2f %% | %d | %.2f | %.2f |\n", row.c.formula,
-                    row.c.magnification.c_str(), row.name.c_str(), row.c.maxit, row.c.render, Colours(yardstick),
+                    row.c.magnification.c_str(), row.name.c_str(), row.c.maxit, row.c.render, deep_support::Colours(yardstick),
                     100.0 * d.share,
                     d.largestBlock, yardstickSeconds, deepSeconds);
         std::fflush(stdout);
@@ -289,7 +134,7 @@ int main(int argc, char** argv) {
     std::printf("\n| formula | switching magnification | colours | differing pixels, deep against double | largest group |\n|---|---|---|---|---|\n");
     for (const Formula& f : formulas) {
         const auto point =
-            f.number == 7 ? deep_support::BoundaryPoint(*library, f.number, f.maxit, f.maxit / 4, f.inside, f.outside, 60)
+            f.number == 7 ? deep_support::BoundaryPoint(*library, f.number, f.maxit, f.maxit * 3 / 4, f.inside, f.outside, 60)
                           : misiurewicz;
         DeepCase c;
         c.formula = f.number;
@@ -311,7 +156,7 @@ int main(int argc, char** argv) {
             const imaging::Picture doubles = deep_support::Render(c, engine::DeepPolicy::Never, false, 2, Folder());
             const imaging::Picture deep = deep_support::Render(c, engine::DeepPolicy::Always, false, 2, Folder());
             const deep_support::Difference d = deep_support::Compare(doubles, deep);
-            std::printf("| %d | %s | %d | %.2f %% | %d |\n", f.number, text, Colours(deep), 100.0 * d.share,
+            std::printf("| %d | %s | %d | %.2f %% | %d |\n", f.number, text, deep_support::Colours(deep), 100.0 * d.share,
                         d.largestBlock);
             std::fflush(stdout);
             break;

@@ -138,13 +138,17 @@ std::string DeepFrame::KeyOf(const Inputs& in) {
                       s.ImageWidth, s.ImageHeight, static_cast<int32_t>(in.direct)}) {
         key += std::to_string(n) + ",";
     }
-    for (const std::string& text :
-         {ExactText(v.centerX, s.CenterX), ExactText(v.centerY, s.CenterY), ExactText(v.magnification, s.Magnification),
-          ExactText(v.juliaX, s.JuliaX), ExactText(v.juliaY, s.JuliaY), ExactText(v.juliaX, in.firstCRe),
-          ExactText(v.juliaY, in.firstCIm), ExactText(v.juliaX, in.laterCRe), ExactText(v.juliaY, in.laterCIm),
-          ShortestText(s.AspectX), ShortestText(s.AspectY)}) {
-        key += text + ",";
+    std::vector<std::string> texts{ExactText(v.centerX, s.CenterX), ExactText(v.centerY, s.CenterY),
+                                   ExactText(v.magnification, s.Magnification), ShortestText(s.AspectX),
+                                   ShortestText(s.AspectY)};
+    // c matters only in Julia mode (in a fixed run, what the record's c holds).
+    if (s.JuliaMode != 0 && s.JuliaFixed == 0) {
+        texts.insert(texts.end(), {ExactText(v.juliaX, s.JuliaX), ExactText(v.juliaY, s.JuliaY)});
+    } else if (s.JuliaMode != 0) {
+        texts.insert(texts.end(), {ExactText(v.juliaX, in.firstCRe), ExactText(v.juliaY, in.firstCIm),
+                                   ExactText(v.juliaX, in.laterCRe), ExactText(v.juliaY, in.laterCIm)});
     }
+    for (const std::string& text : texts) key += text + ",";
     return key;
 }
 

@@ -414,8 +414,9 @@ bool GenerationCore::PrepareDeepRow() {
 void GenerationCore::RunRow() {
     RowJob& job = *job_;
     // The reference orbit, once per picture, before any pixel needs it.
-    if (job.deep && !EnsureReference(*deepLibrary_, deepFrame_, deepFrameKey_, deepReference_, &GoOn, this)) {
-        job.skip = true;
+    if (job.deep && !(deepReference_.ready && deepReference_.key == deepFrameKey_)) {
+        ++deepReferences_;
+        if (!EnsureReference(*deepLibrary_, deepFrame_, deepFrameKey_, deepReference_, &GoOn, this)) job.skip = true;
     }
     pool_->Run(job.task);
 }

@@ -124,6 +124,8 @@ public:
     bool DeepDirect = false;
     // Whether the generation in progress (or the last one) computes deep.
     bool DeepInUse() const { return deepPicture_; }
+    // Reference orbits computed so far: one per view, none for a new pass.
+    int32_t DeepReferencesComputed() const { return deepReferences_; }
 
     // Binds the plug-in (see BindPlugin in plugin_binding.h), the deep
     // formulas' library beside it, and prepares the workers.
@@ -211,6 +213,7 @@ private:
     DeepFrame deepFrame_;
     std::string deepFrameKey_;
     DeepReference deepReference_;
+    int32_t deepReferences_ = 0;
 };
 
 }  // namespace engine

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -121,6 +122,17 @@ inline Difference Compare(const imaging::Picture& a, const imaging::Picture& b) 
     return d;
 }
 
+inline int32_t Colours(const imaging::Picture& p) {
+    std::set<uint32_t> seen;
+    for (int32_t y = 0; y < p.Height(); ++y) {
+        for (int32_t x = 0; x < p.Width(); ++x) {
+            const uint8_t* v = p.Row(y) + x * 3;
+            seen.insert(uint32_t{v[0]} << 16 | uint32_t{v[1]} << 8 | v[2]);
+        }
+    }
+    return static_cast<int32_t>(seen.size());
+}
+
 // The count of one point of the formula's parameter plane (z = c), computed
 // directly in MPFR by the deep library.
 inline int32_t CountAt(const engine::DeepLibrary& library, int32_t formula, int32_t maxit, const std::string& x,
@@ -178,6 +190,154 @@ inline std::pair<std::string, std::string> BoundaryPoint(const engine::DeepLibra
     }
     std::pair<std::string, std::string> result{Text(ax, digits), Text(ay, digits)};
     mpfr_clears(ax, ay, bx, by, mx, my, static_cast<mpfr_ptr>(nullptr));
+    return result;
+}
+
+// The nucleus of the largest minibrot within `radius` of (x, y) (formula 0):
+// its period by the ball method, then Newton's method.
+inline std::pair<std::string, std::string> NearbyNucleus(const std::string& x, const std::string& y, double radiusLog2,
+                                                  mpfr_prec_t bits, int32_t maxPeriod, int32_t& period) {
+    mpfr_t cx, cy, zx, zy, dx, dy, t, u, r, m;
+    mpfr_inits2(bits, cx, cy, zx, zy, dx, dy, t, u, r, m, static_cast<mpfr_ptr>(nullptr));
+    mpfr_set_str(cx, x.c_str(), 10, MPFR_RNDN);
+    mpfr_set_str(cy, y.c_str(), 10, MPFR_RNDN);
+    mpfr_set_ui(r, 1, MPFR_RNDN);
+    mpfr_mul_2si(r, r, static_cast<long>(radiusLog2), MPFR_RNDN);
+    mpfr_set_zero(zx, 1);
+    mpfr_set_zero(zy, 1);
+    mpfr_set_zero(dx, 1);
+    mpfr_set_zero(dy, 1);
+    period = 0;
+    // z' := 2 z z' + 1; z := z^2 + c; the ball of radius r holds a root of
+    // z_n once |z_n| < r |z_n'|.
+    for (int32_t n = 1; n <= maxPeriod && period == 0; ++n) {
+        mpfr_mul(t, zx, dx, MPFR_RNDN);
+        mpfr_mul(u, zy, dy, MPFR_RNDN);
+        mpfr_sub(t, t, u, MPFR_RNDN);
+        mpfr_mul(u, zx, dy, MPFR_RNDN);
+        mpfr_mul(m, zy, dx, MPFR_RNDN);
+        mpfr_add(u, u, m, MPFR_RNDN);
+        mpfr_mul_2ui(dx, t, 1, MPFR_RNDN);
+        mpfr_add_ui(dx, dx, 1, MPFR_RNDN);
+        mpfr_mul_2ui(dy, u, 1, MPFR_RNDN);
+        mpfr_sqr(t, zx, MPFR_RNDN);
+        mpfr_sqr(u, zy, MPFR_RNDN);
+        mpfr_sub(t, t, u, MPFR_RNDN);
+        mpfr_mul(u, zx, zy, MPFR_RNDN);
+        mpfr_mul_2ui(zy, u, 1, MPFR_RNDN);
+        mpfr_add(zy, zy, cy, MPFR_RNDN);
+        mpfr_add(zx, t, cx, MPFR_RNDN);
+        mpfr_hypot(t, zx, zy, MPFR_RNDN);
+        mpfr_hypot(u, dx, dy, MPFR_RNDN);
+        mpfr_mul(u, u, r, MPFR_RNDN);
+        if (mpfr_less_p(t, u)) period = n;
+    }
+    if (period > 0) {
+        for (int step = 0; step < 80; ++step) {
+            mpfr_set_zero(zx, 1);
+            mpfr_set_zero(zy, 1);
+            mpfr_set_zero(dx, 1);
+            mpfr_set_zero(dy, 1);
+            for (int32_t n = 0; n < period; ++n) {
+                mpfr_mul(t, zx, dx, MPFR_RNDN);
+                mpfr_mul(u, zy, dy, MPFR_RNDN);
+                mpfr_sub(t, t, u, MPFR_RNDN);
+                mpfr_mul(u, zx, dy, MPFR_RNDN);
+                mpfr_mul(m, zy, dx, MPFR_RNDN);
+                mpfr_add(u, u, m, MPFR_RNDN);
+                mpfr_mul_2ui(dx, t, 1, MPFR_RNDN);
+                mpfr_add_ui(dx, dx, 1, MPFR_RNDN);
+                mpfr_mul_2ui(dy, u, 1, MPFR_RNDN);
+                mpfr_sqr(t, zx, MPFR_RNDN);
+                mpfr_sqr(u, zy, MPFR_RNDN);
+                mpfr_sub(t, t, u, MPFR_RNDN);
+                mpfr_mul(u, zx, zy, MPFR_RNDN);
+                mpfr_mul_2ui(zy, u, 1, MPFR_RNDN);
+                mpfr_add(zy, zy, cy, MPFR_RNDN);
+                mpfr_add(zx, t, cx, MPFR_RNDN);
+            }
+            // c -= z / z'
+            mpfr_sqr(m, dx, MPFR_RNDN);
+            mpfr_sqr(t, dy, MPFR_RNDN);
+            mpfr_add(m, m, t, MPFR_RNDN);
+            mpfr_mul(t, zx, dx, MPFR_RNDN);
+            mpfr_mul(u, zy, dy, MPFR_RNDN);
+            mpfr_add(t, t, u, MPFR_RNDN);
+            mpfr_div(t, t, m, MPFR_RNDN);
+            mpfr_mul(u, zy, dx, MPFR_RNDN);
+            mpfr_mul(r, zx, dy, MPFR_RNDN);
+            mpfr_sub(u, u, r, MPFR_RNDN);
+            mpfr_div(u, u, m, MPFR_RNDN);
+            mpfr_sub(cx, cx, t, MPFR_RNDN);
+            mpfr_sub(cy, cy, u, MPFR_RNDN);
+        }
+    }
+    const int digits = static_cast<int>(bits * 0.302) + 4;
+    std::pair<std::string, std::string> result{Text(cx, digits), Text(cy, digits)};
+    mpfr_clears(cx, cy, zx, zy, dx, dy, t, u, r, m, static_cast<mpfr_ptr>(nullptr));
+    return result;
+}
+
+// The Misiurewicz point of formula 0 whose orbit from 0 lands after 4
+// steps on a cycle of 2 (z_6 = z_4), near -0.1525 + 1.1034i: the picture
+// about it has structure at every depth, neither coordinate is near 0, and
+// formula 1's steps do not die away there (the cycle has two points).
+inline std::pair<std::string, std::string> MisiurewiczPoint(mpfr_prec_t bits) {
+    mpfr_t cx, cy, zx, zy, dx, dy, gx, gy, hx, hy, t, u, m;
+    mpfr_inits2(bits, cx, cy, zx, zy, dx, dy, gx, gy, hx, hy, t, u, m, static_cast<mpfr_ptr>(nullptr));
+    mpfr_set_d(cx, -0.15248775721, MPFR_RNDN);
+    mpfr_set_d(cy, 1.103446239367, MPFR_RNDN);
+    for (int step = 0; step < 64; ++step) {
+        mpfr_set_zero(zx, 1);
+        mpfr_set_zero(zy, 1);
+        mpfr_set_zero(dx, 1);
+        mpfr_set_zero(dy, 1);
+        for (int n = 1; n <= 6; ++n) {
+            if (n == 5) {  // z_4 and its derivative
+                mpfr_set(gx, zx, MPFR_RNDN);
+                mpfr_set(gy, zy, MPFR_RNDN);
+                mpfr_set(hx, dx, MPFR_RNDN);
+                mpfr_set(hy, dy, MPFR_RNDN);
+            }
+            mpfr_mul(t, zx, dx, MPFR_RNDN);
+            mpfr_mul(u, zy, dy, MPFR_RNDN);
+            mpfr_sub(t, t, u, MPFR_RNDN);
+            mpfr_mul(u, zx, dy, MPFR_RNDN);
+            mpfr_mul(m, zy, dx, MPFR_RNDN);
+            mpfr_add(u, u, m, MPFR_RNDN);
+            mpfr_mul_2ui(dx, t, 1, MPFR_RNDN);
+            mpfr_add_ui(dx, dx, 1, MPFR_RNDN);
+            mpfr_mul_2ui(dy, u, 1, MPFR_RNDN);
+            mpfr_sqr(t, zx, MPFR_RNDN);
+            mpfr_sqr(u, zy, MPFR_RNDN);
+            mpfr_sub(t, t, u, MPFR_RNDN);
+            mpfr_mul(u, zx, zy, MPFR_RNDN);
+            mpfr_mul_2ui(zy, u, 1, MPFR_RNDN);
+            mpfr_add(zy, zy, cy, MPFR_RNDN);
+            mpfr_add(zx, t, cx, MPFR_RNDN);
+        }
+        // g = z_6 - z_4, g' = z_6' - z_4'; c -= g / g'
+        mpfr_sub(gx, zx, gx, MPFR_RNDN);
+        mpfr_sub(gy, zy, gy, MPFR_RNDN);
+        mpfr_sub(hx, dx, hx, MPFR_RNDN);
+        mpfr_sub(hy, dy, hy, MPFR_RNDN);
+        mpfr_sqr(m, hx, MPFR_RNDN);
+        mpfr_sqr(t, hy, MPFR_RNDN);
+        mpfr_add(m, m, t, MPFR_RNDN);
+        mpfr_mul(t, gx, hx, MPFR_RNDN);
+        mpfr_mul(u, gy, hy, MPFR_RNDN);
+        mpfr_add(t, t, u, MPFR_RNDN);
+        mpfr_div(t, t, m, MPFR_RNDN);
+        mpfr_mul(u, gy, hx, MPFR_RNDN);
+        mpfr_mul(zx, gx, hy, MPFR_RNDN);
+        mpfr_sub(u, u, zx, MPFR_RNDN);
+        mpfr_div(u, u, m, MPFR_RNDN);
+        mpfr_sub(cx, cx, t, MPFR_RNDN);
+        mpfr_sub(cy, cy, u, MPFR_RNDN);
+    }
+    const int digits = static_cast<int>(bits * 0.302) + 4;
+    std::pair<std::string, std::string> result{Text(cx, digits), Text(cy, digits)};
+    mpfr_clears(cx, cy, zx, zy, dx, dy, gx, gy, hx, hy, t, u, m, static_cast<mpfr_ptr>(nullptr));
     return result;
 }
 
