@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <thread>
 #include <utility>
@@ -104,6 +105,7 @@ struct alignas(64) GenerationCore::Worker {
     std::vector<double> renderY;
     // Runs of columns [first, end) computed here in the current row.
     std::vector<std::pair<int32_t, int32_t>> computed;
+    int64_t iterations = 0;
     DeepWorkspace deep;
 };
 
@@ -213,6 +215,7 @@ bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>&
                                                       !DoublesSeparate(ImageYMin, ImageYMax, StepY)));
     host_.SetAbortEnabled(true);
     StopRequested = false;
+    IterationsDone = 0;
     PixelY = 0;
     ParamsValid = true;
     faultsSeen_ = {};
@@ -336,6 +339,7 @@ void GenerationCore::ComputeColumns(Worker& worker, int32_t first, int32_t end) 
         PlacePixel(ctx, column, job.row, job.grid, column == 0 ? job.firstCRe : job.laterCRe,
                    column == 0 ? job.firstCIm : job.laterCIm);
         EvaluatePixel(ctx, worker.orbit, worker.formula);
+        worker.iterations += ctx.IterCount;
         if (job.fillBuffers) {
             worker.renderX[static_cast<size_t>(column)] = ctx.RenderX;
             worker.renderY[static_cast<size_t>(column)] = ctx.RenderY;
@@ -364,6 +368,7 @@ void GenerationCore::ComputeDeepColumns(Worker& worker, int32_t first, int32_t e
                 ctx.CIm = deepFrame_.PointY(job.row);
             }
             worker.deep.Finish(k, ctx, worker.orbit);
+            worker.iterations += ctx.IterCount;
             if (job.fillBuffers) {
                 worker.renderX[static_cast<size_t>(column)] = ctx.RenderX;
                 worker.renderY[static_cast<size_t>(column)] = ctx.RenderY;
@@ -416,7 +421,9 @@ void GenerationCore::RunRow() {
     // The reference orbit, once per picture, before any pixel needs it.
     if (job.deep && !(deepReference_.ready && deepReference_.key == deepFrameKey_)) {
         ++deepReferences_;
+        const auto start = std::chrono::steady_clock::now();
         if (!EnsureReference(*deepLibrary_, deepFrame_, deepFrameKey_, deepReference_, &GoOn, this)) job.skip = true;
+        deepReferenceSeconds_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
     pool_->Run(job.task);
 }
@@ -465,6 +472,7 @@ void GenerationCore::FinishRow() {
             }
         }
         worker.computed.clear();
+        IterationsDone += std::exchange(worker.iterations, 0);
         if (worker.orbit.X[0] == 1.0) orbitEntryZeroIsOne_ = true;
         faultsSeen_.wrongBlendNumber |= worker.report.wrongBlendNumber;
         faultsSeen_.wrongOrderNumber |= worker.report.wrongOrderNumber;

@@ -124,8 +124,13 @@ public:
     bool DeepDirect = false;
     // Whether the generation in progress (or the last one) computes deep.
     bool DeepInUse() const { return deepPicture_; }
+    // The loop-head tests (IterCount) of every pixel computed since the
+    // generation began, for speed figures.
+    int64_t IterationsDone = 0;
     // Reference orbits computed so far: one per view, none for a new pass.
     int32_t DeepReferencesComputed() const { return deepReferences_; }
+    // The time those took, for speed figures.
+    double DeepReferenceSeconds() const { return deepReferenceSeconds_; }
 
     // Binds the plug-in (see BindPlugin in plugin_binding.h), the deep
     // formulas' library beside it, and prepares the workers.
@@ -214,6 +219,7 @@ private:
     std::string deepFrameKey_;
     DeepReference deepReference_;
     int32_t deepReferences_ = 0;
+    double deepReferenceSeconds_ = 0.0;
 };
 
 }  // namespace engine

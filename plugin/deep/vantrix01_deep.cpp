@@ -15,7 +15,7 @@
 
 namespace {
 
-// Polls the host every so many iterations.
+// Polls the host every so many iterations (a power of two).
 constexpr int32_t kPollEvery = 4096;
 // A reference orbit ends once its squared modulus passes this: far beyond
 // every test a pixel makes (formula 1 stops at steps of 1e10).
@@ -631,12 +631,19 @@ private:
             const int32_t n = count;
             count = n + 1;
             if (!(n < v_.maxit)) break;
-            if (byStep ? !StepDistanceContinuesD(stepDistance) : !(bailout > x * x + y * y)) break;
+            const double squared = x * x + y * y;
+            if (byStep ? !StepDistanceContinuesD(stepDistance) : !(bailout > squared)) break;
             px.orbitX[count] = x;
             px.orbitY[count] = y;
             // Rebase onto the orbit from 0 when the pixel is nearer to 0 than
-            // to the reference, or when its orbit ends.
-            if (zr * zr + zi * zi < dr * dr + di * di || t.index + 1 >= t.length) {
+            // to the reference, or when its orbit ends. (In double, z is x + iy.)
+            Real zz;
+            if constexpr (sizeof(Real) == sizeof(double)) {
+                zz = squared;
+            } else {
+                zz = zr * zr + zi * zi;
+            }
+            if (zz < dr * dr + di * di || t.index + 1 >= t.length) {
                 dr = zr;
                 di = zi;
                 t = ZeroOrbit();
@@ -658,7 +665,7 @@ private:
             }
             x = px1;
             y = py1;
-            if (count % kPollEvery == 0 && goOn != nullptr && goOn(user) == 0) return Outcome::Stopped;
+            if ((count & (kPollEvery - 1)) == 0 && goOn != nullptr && goOn(user) == 0) return Outcome::Stopped;
         }
         Finish(px, count, x, y);
         return Outcome::Done;
@@ -719,7 +726,7 @@ private:
             dpi = dvi;
             ++t.index;
             e = t.orbit + static_cast<int64_t>(t.index) * stride;
-            if (count % kPollEvery == 0 && goOn != nullptr && goOn(user) == 0) return Outcome::Stopped;
+            if ((count & (kPollEvery - 1)) == 0 && goOn != nullptr && goOn(user) == 0) return Outcome::Stopped;
         }
     }
 
