@@ -101,15 +101,24 @@ int main(int argc, char** argv) {
             c.centerY = misiurewicz.second;
             rows.push_back({"Misiurewicz point", c});
             if (f.number == 0) {
-                int32_t period = 0;
-                const auto nucleus = deep_support::NearbyNucleus(c.centerX, c.centerY, -decades * 3.33 + 2.0, bitsDeep + 64,
-                                                   50000, period);
-                if (period > 0) {
+                // Beside a minibrot smaller than a pixel (found within a view's
+                // width of the point), the reference 5 pixels from its nucleus;
+                // and a minibrot about as large as the view.
+                for (const double radius : {-decades * 3.33 + 2.0, -decades * 3.33 / 2}) {
+                    int32_t period = 0;
+                    const auto nucleus = deep_support::NearbyNucleus(c.centerX, c.centerY, radius, bitsDeep + 64,
+                                                                     50000, period);
+                    if (period == 0) continue;
                     DeepCase m = c;
-                    m.centerX = Shifted(nucleus.first, 5.0, decades, width, bitsDeep + 64);
+                    // The large one's reference lies outside it: its pixels
+                    // pass near 0 where the reference does not.
+                    const double pixels = radius < -decades * 3.0 ? 5.0 : width * 0.375;
+                    m.centerX = Shifted(nucleus.first, pixels, decades, width, bitsDeep + 64);
                     m.centerY = nucleus.second;
                     m.maxit = std::max(f.maxit, period * 4);
-                    rows.push_back({"minibrot, period " + std::to_string(period), m});
+                    rows.push_back({std::string(radius < -decades * 3.0 ? "beside a minibrot" : "a minibrot") +
+                                        ", period " + std::to_string(period),
+                                    m});
                 }
             }
         }

@@ -341,4 +341,31 @@ inline std::pair<std::string, std::string> MisiurewiczPoint(mpfr_prec_t bits) {
     return result;
 }
 
+// The repelling fixed point (1 + sqrt(1 - 4c)) / 2 of z^2 + c: a point of
+// the Julia set of c, with structure about it at every depth.
+inline std::pair<std::string, std::string> JuliaFixedPoint(const std::string& x, const std::string& y, mpfr_prec_t bits) {
+    mpfr_t a, b, r, t;
+    mpfr_inits2(bits, a, b, r, t, static_cast<mpfr_ptr>(nullptr));
+    mpfr_set_str(a, x.c_str(), 10, MPFR_RNDN);
+    mpfr_set_str(b, y.c_str(), 10, MPFR_RNDN);
+    mpfr_mul_si(a, a, -4, MPFR_RNDN);  // w = 1 - 4c
+    mpfr_add_ui(a, a, 1, MPFR_RNDN);
+    mpfr_mul_si(b, b, -4, MPFR_RNDN);
+    mpfr_hypot(r, a, b, MPFR_RNDN);
+    mpfr_add(t, r, a, MPFR_RNDN);  // sqrt w = sqrt((r + a)/2) + i sgn(b) sqrt((r - a)/2)
+    mpfr_div_2ui(t, t, 1, MPFR_RNDN);
+    mpfr_sqrt(t, t, MPFR_RNDN);
+    mpfr_sub(r, r, a, MPFR_RNDN);
+    mpfr_div_2ui(r, r, 1, MPFR_RNDN);
+    mpfr_sqrt(r, r, MPFR_RNDN);
+    if (mpfr_sgn(b) < 0) mpfr_neg(r, r, MPFR_RNDN);
+    mpfr_add_ui(t, t, 1, MPFR_RNDN);
+    mpfr_div_2ui(t, t, 1, MPFR_RNDN);
+    mpfr_div_2ui(r, r, 1, MPFR_RNDN);
+    const int digits = static_cast<int>(bits * 0.302) + 4;
+    std::pair<std::string, std::string> result{Text(t, digits), Text(r, digits)};
+    mpfr_clears(a, b, r, t, static_cast<mpfr_ptr>(nullptr));
+    return result;
+}
+
 }  // namespace deep_support

@@ -21,6 +21,17 @@ using engine::DeepPolicy;
 
 const std::string kBin = HALVANE_BIN_DIR;
 
+std::string Shifted(const std::string& text, const char* by) {
+    mpfr_t a, b;
+    mpfr_inits2(400, a, b, static_cast<mpfr_ptr>(nullptr));
+    mpfr_set_str(a, text.c_str(), 10, MPFR_RNDN);
+    mpfr_set_str(b, by, 10, MPFR_RNDN);
+    mpfr_add(a, a, b, MPFR_RNDN);
+    std::string result = deep_support::Text(a, 110);
+    mpfr_clears(a, b, static_cast<mpfr_ptr>(nullptr));
+    return result;
+}
+
 TEST(DeepPath, DoublesSeparatePixelsWhileTheStepHoldsTwentyBitsBelowIt) {
     const double ulpOfOne = DBL_EPSILON;  // coordinates in [1, 2)
     struct Case {
@@ -121,6 +132,34 @@ TEST(DeepPath, GivesTheDoublePathsPicturesOnShallowViews) {
     }
 }
 
+// Julia mode about 0 (a point of i's Julia set) at 1e21: every pixel's z
+// starts at (+-1e-20, +-1e-20), an exact 0 at -1e-20, so z^2 + c takes two
+// values by the sign of x times y and the picture shows two colours by
+// quadrant (doubles cannot even hold the 2e-40 that tells them apart).
+TEST(DeepPath, KeepsEveryPartOfZOffZeroAtDepth) {
+    DeepCase c;
+    c.julia = true;
+    c.juliaX = "0";
+    c.juliaY = "1";
+    c.magnification = "1E21";
+    c.width = 16;
+    c.height = 12;
+    c.maxit = 400;
+    const imaging::Picture deep = deep_support::Render(c, DeepPolicy::Always, false, 2, kBin);
+    const auto colour = [&](int32_t x, int32_t y) {
+        const uint8_t* p = deep.Row(y) + x * 3;
+        return uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
+    };
+    const uint32_t same = colour(0, 0), other = colour(15, 0);
+    EXPECT_NE(same, other);
+    for (int32_t y = 0; y < 12; ++y) {
+        for (int32_t x = 0; x < 16; ++x) {
+            // Column 8 and row 6 lie on 0 exactly: their part starts at -1e-20.
+            EXPECT_EQ(colour(x, y), (x <= 8) == (y <= 6) ? same : other) << x << "," << y;
+        }
+    }
+}
+
 // At depth, perturbation against the yardstick of every pixel in MPFR:
 // about a Misiurewicz point (structure at every depth), next to a minibrot
 // (the reference passes through 0), in the differences' long double range,
@@ -132,26 +171,39 @@ TEST(DeepPath, PerturbationGivesTheDirectPathsPicturesAtDepth) {
     int32_t period = 0;
     const auto nucleus = deep_support::NearbyNucleus(misiurewicz.first, misiurewicz.second, -30 * 3.33, 200, 2000, period);
     ASSERT_GT(period, 0);
+    // A minibrot about as large as the view, the reference outside it: the
+    // pixels inside pass near 0 where the reference does not (glitches
+    // without rebasing).
+    auto minibrot = deep_support::NearbyNucleus(misiurewicz.first, misiurewicz.second, -15 * 3.33, 200, 2000, period);
+    ASSERT_GT(period, 0);
+    minibrot.first = Shifted(minibrot.first, "3E-30");
     // Where the count crosses 150 of 300: nearer the boundary than a smaller
     // count's line, which is smooth at this depth (all pixels on one level).
     const auto phoenix = deep_support::BoundaryPoint(*library, 7, 300, 150, {"0.01", "0.01"}, {"1", "1"}, 110);
+    const auto fixedPoint = deep_support::JuliaFixedPoint("-0.75", "0.1", 200);
     struct Case {
         int32_t formula;
         std::pair<std::string, std::string> point;
         const char* magnification;
         int32_t render, maxit;
+        bool julia;
     } const cases[] = {
-        {0, misiurewicz, "1E30", 4, 300},
-        {0, nucleus, "1E30", 4, 300},
-        {0, misiurewicz, "1E320", 8, 1500},  // the pixels part from the point after some 1000 steps
-        {1, misiurewicz, "1E30", 8, 300},
-        {7, phoenix, "1E30", 4, 300},
+        {0, misiurewicz, "1E30", 4, 300, false},
+        {0, nucleus, "1E30", 4, 300, false},
+        {0, minibrot, "1E30", 4, 300, false},
+        {0, misiurewicz, "1E320", 8, 1500, false},  // the pixels part from the point after some 1000 steps
+        {1, misiurewicz, "1E30", 8, 300, false},
+        {7, phoenix, "1E30", 4, 300, false},
+        {0, fixedPoint, "1E30", 4, 300, true},  // about a point of the Julia set of -0.75 + 0.1i
     };
     for (const Case& k : cases) {
         DeepCase c;
         c.formula = k.formula;
         c.centerX = k.point.first;
         c.centerY = k.point.second;
+        c.julia = k.julia;
+        c.juliaX = "-0.75";
+        c.juliaY = "0.1";
         c.magnification = k.magnification;
         c.render = k.render;
         c.width = 16;
