@@ -750,7 +750,10 @@ DEEP_EXPORT int64_t halvane_deep_reference_size(const HalvaneDeepView* view) {
 DEEP_EXPORT int32_t halvane_deep_reference(const HalvaneDeepView* view, void* block, int64_t size,
                                            HalvaneDeepGoOn goOn, void* user) {
     if (!ValidView(view)) return -1;
-    return FillBlock(*view, block, size, goOn, user);
+    const int32_t result = FillBlock(*view, block, size, goOn, user);
+    // MPFR keeps constants per thread; the calling thread may end at any time.
+    mpfr_free_cache2(MPFR_FREE_LOCAL_CACHE);
+    return result;
 }
 
 DEEP_EXPORT int32_t halvane_deep_pixels(const HalvaneDeepView* view, const void* block, HalvaneDeepPixel* pixels,
@@ -785,6 +788,7 @@ DEEP_EXPORT int32_t halvane_deep_pixels(const HalvaneDeepView* view, const void*
     }
     if (direct != nullptr) direct->~DirectPixel();
     if (point != nullptr) point->~ViewPoint();
+    if (point != nullptr) mpfr_free_cache2(MPFR_FREE_LOCAL_CACHE);
     return done;
 }
 
