@@ -7,6 +7,7 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <cmath>
 #include <new>
 
 #include "halvane_deep.h"
@@ -562,6 +563,28 @@ enum class Outcome { Done, Stopped, Direct };
 
 inline bool StepDistanceContinuesD(double d) { return d > 1e-24 && d < 1e20; }
 
+// Whether |z| < |d|, given zz = |z|^2. The squares of a difference far
+// smaller than z would underflow (slowly, in hardware) while the answer is
+// plain: a difference under 2/3 of z in its largest part is not nearer.
+template <typename Real>
+inline Real Larger(Real a, Real b) { return a > b ? a : b; }
+
+template <typename Real>
+inline bool Nearer(Real zr, Real zi, Real zz, Real dr, Real di) {
+    using std::fabs;
+    if (Larger(fabs(dr), fabs(di)) * Real(1.5) < Larger(fabs(zr), fabs(zi))) return false;
+    return zz < dr * dr + di * di;
+}
+
+// The same for the pairs (z, P) and (dz, dP) of formula 7.
+template <typename Real>
+inline bool NearerPair(Real zr, Real zi, Real pr, Real pi, Real dzr, Real dzi, Real dpr, Real dpi) {
+    using std::fabs;
+    const Real d = Larger(Larger(fabs(dzr), fabs(dzi)), Larger(fabs(dpr), fabs(dpi)));
+    if (d * Real(2) < Larger(Larger(fabs(zr), fabs(zi)), Larger(fabs(pr), fabs(pi)))) return false;
+    return zr * zr + zi * zi + pr * pr + pi * pi < dzr * dzr + dzi * dzi + dpr * dpr + dpi * dpi;
+}
+
 template <typename Real>
 class Perturbation {
 public:
@@ -643,7 +666,7 @@ private:
             } else {
                 zz = zr * zr + zi * zi;
             }
-            if (zz < dr * dr + di * di || t.index + 1 >= t.length) {
+            if (t.index + 1 >= t.length || Nearer(zr, zi, zz, dr, di)) {
                 dr = zr;
                 di = zi;
                 t = ZeroOrbit();
@@ -694,8 +717,7 @@ private:
             Real refPr = t.index == 0 ? Real(0) : e[2 - stride];
             Real refPi = t.index == 0 ? Real(0) : e[3 - stride];
             const Real pr = refPr + dpr, pi = refPi + dpi;
-            if (zr * zr + zi * zi + pr * pr + pi * pi < dzr * dzr + dzi * dzi + dpr * dpr + dpi * dpi ||
-                t.index + 1 >= t.length) {
+            if (t.index + 1 >= t.length || NearerPair(zr, zi, pr, pi, dzr, dzi, dpr, dpi)) {
                 dzr = zr;
                 dzi = zi;
                 dpr = pr;

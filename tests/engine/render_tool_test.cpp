@@ -153,7 +153,7 @@ TEST_F(RenderTool, ParameterFileInAndOut) {
 // Past where doubles separate pixels the deep path computes, whatever the
 // thread count and with several samples per pixel; limits up to a million.
 TEST_F(RenderTool, DeepViewsAndLimitsUpToAMillion) {
-    const std::string view = "--size 24x18 --rotation 0 --center -0.15248775721,1.103446239367 "
+    const std::string view = "--size 24x18 --rotation 0 --center -0.15248775721021457,1.1034462393667825 "
                              "--magnification 1e14 --maxit 400 --quiet ";
     ASSERT_EQ(RunRender(view + "--threads 1 --output " + In("one.png")).status, 0);
     ASSERT_EQ(RunRender(view + "--threads 2 --output " + In("two.png")).status, 0);
