@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -147,7 +148,8 @@ public:
     void SetPrivateInstances(bool on);
 
     // Computes the whole picture, blocking: returns whether it ran (a
-    // picture needs the plug-in and a CurrentImage). `dialog` holds the
+    // picture needs the plug-in, a CurrentImage and an image size that a
+    // picture can have). `dialog` holds the
     // parameters dialog's values while it is visible.
     bool Generate(const std::optional<ParameterDialogValues>& dialog = std::nullopt);
 
@@ -168,6 +170,8 @@ public:
     bool RowInFlight() const { return rowInFlight_; }
     // Blocks until a started row is ready (then FinishRow is still due).
     void WaitForRow();
+    // Takes the row in; rethrows what computing it threw (std::bad_alloc),
+    // with the generation stopped and the row not taken in.
     void FinishRow();
     void NextRow() { ++PixelY; }
     // Completion (unless the parameter-file reader cleared ParamsValid),
@@ -208,6 +212,7 @@ private:
     std::unique_ptr<class JobThread> rowThread_;
     std::unique_ptr<RowJob> job_;
     bool rowInFlight_ = false;
+    std::exception_ptr rowFault_;  // what a row on the worker threads threw
     int requestedThreads_ = 0;
     bool privateInstances_ = false;
     bool orbitEntryZeroIsOne_ = false;

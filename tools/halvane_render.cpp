@@ -205,10 +205,9 @@ int main(int argc, char** argv) {
     RenderHost messages;
     TIterationContext settings{};
     if (!BuildSettings(arguments, settings, messages)) return 1;
-    if (!imaging::Picture::SizeAllowed(settings.ImageWidth, settings.ImageHeight) || settings.ImageWidth <= 0 ||
-        settings.ImageHeight <= 0) {
-        std::cerr << "halvane-render: the picture size " << settings.ImageWidth << "x" << settings.ImageHeight
-                  << " is not allowed\n";
+    if (!engine::ImageSizeAllowed(settings.ImageWidth, settings.ImageHeight)) {
+        std::cerr << "halvane-render: " << engine::ImageSizeRefusal(settings.ImageWidth, settings.ImageHeight)
+                  << '\n';
         return 2;
     }
     if (arguments.zoomTo && (!(settings.Magnification > 0.0) || !std::isfinite(settings.Magnification))) {
