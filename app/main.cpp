@@ -1,25 +1,27 @@
 // halvane: the desktop fractal image generator.
 #include <QMessageBox>
-#include <QStringList>
 #include <cstdio>
 #include <memory>
 
+#include "command_line.h"
 #include "guarded_application.h"
+#include "halvane_version.h"
 #include "main_window.h"
 
 int main(int argc, char* argv[]) {
+    // Help and version are text on the terminal: they must work without a
+    // screen (over ssh, at build time for the manual page).
+    if (app::AsksForTextOnly(argc, argv)) qputenv("QT_QPA_PLATFORM", "offscreen");
     app::GuardedApplication application(argc, argv);
     app::GuardedApplication::setApplicationName(QStringLiteral("halvane"));
+    app::GuardedApplication::setApplicationVersion(QStringLiteral(HALVANE_VERSION));
     app::GuardedApplication::setDesktopFileName(QStringLiteral("halvane"));
-    // "halvane [FILE]": a parameter file, a picture that carries its
+    // "halvane [file]": a parameter file, a picture that carries its
     // settings, or any picture to open.
-    const QStringList arguments = app::GuardedApplication::arguments().mid(1);
-    if (arguments.size() > 1 || (!arguments.isEmpty() && arguments.first().startsWith(QLatin1Char('-')))) {
-        std::fprintf(stderr, "usage: halvane [FILE]\n");
-        return 2;
-    }
+    const app::CommandLine commandLine = app::ReadCommandLine(application);
+    if (commandLine.exitStatus >= 0) return commandLine.exitStatus;
     app::MainWindowSetup setup;
-    if (!arguments.isEmpty()) setup.startupFile = arguments.first();
+    setup.startupFile = commandLine.file;
     // Creating the window runs outside the event loop: it is guarded here.
     std::unique_ptr<app::MainWindow> window;
     try {

@@ -15,7 +15,7 @@ add_executable(test_app
   app/screenshot.cpp
 )
 target_include_directories(test_app PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/app)
-target_link_libraries(test_app PRIVATE halvane_app Qt6::Test)
+target_link_libraries(test_app PRIVATE halvane_app halvane_version Qt6::Test)
 target_compile_definitions(test_app PRIVATE HALVANE_REGRESSIONS="${PROJECT_SOURCE_DIR}/fuzz/regressions")
 add_dependencies(test_app vantrix01)
 

@@ -17,6 +17,7 @@
 #include "picture_files.h"
 #include "picture_settings.h"
 #include "render_arguments.h"
+#include "render_options.h"
 #include "settings_record.h"
 #include "supersampling.h"
 
@@ -198,6 +199,10 @@ int main(int argc, char** argv) {
     } catch (const render::UsageError& error) {
         std::cerr << "halvane-render: " << error.message << '\n';
         return 2;
+    }
+    if (arguments.help || arguments.version) {
+        std::cout << (arguments.help ? render::HelpText() : render::VersionText()) << std::flush;
+        return std::cout ? 0 : 1;
     }
     imaging::SetEncoderThreads(arguments.threads);
     imaging::Options() = arguments.image;

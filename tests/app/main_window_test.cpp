@@ -14,6 +14,7 @@
 
 #include "app_fixture.h"
 #include "dialogs/parameters_dialog.h"
+#include "halvane_version.h"
 
 namespace {
 QString Plain(QString text) { return text.remove(QLatin1Char('&')); }
@@ -379,13 +380,16 @@ void MainWindowTest::aboutBoxShowsProductAndPictureRows() {
     QStringList shown;
     h.modalAnswer = [&shown](QDialog& dialog) {
         shown << dialog.windowTitle();
-        for (QLabel* label : dialog.findChildren<QLabel*>()) shown << label->text();
+        for (QLabel* label : dialog.findChildren<QLabel*>()) {
+            if (label->isVisibleTo(&dialog)) shown << label->text();
+        }
         return int(QDialog::Accepted);
     };
     h.A().about->trigger();
     QCOMPARE(shown.value(0), QStringLiteral("About"));
-    for (const char* text : {"Halvane-Ware", "Version 0.001, beta", "Valid Info", "Type", "SubType", "Options",
-                             "Width", "Height", "Colors", "BitsPerPixel", "GraphicCount"})
+    for (const char* text : {"Halvane-Ware", "Version 0.001, beta", "halvane " HALVANE_VERSION, "Valid Info",
+                             "Type", "SubType", "Options", "Width", "Height", "Colors", "BitsPerPixel",
+                             "GraphicCount"})
         QVERIFY2(shown.contains(QLatin1String(text)), text);
 }
 
