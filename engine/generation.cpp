@@ -86,10 +86,10 @@ void CopyPixelState(const TIterationContext& from, TIterationContext& to) {
 
 // One thread's private means to compute pixels: its own plug-in instance
 // (the plug-in's working state is not shared), orbit buffers and record,
-// and the pixels it computes, kept here until the row is taken in (threads
+// and the pixels it computes, kept here until the job is taken in (threads
 // writing neighbouring pixels of one picture would share cache lines).
 struct alignas(64) GenerationCore::Worker {
-    // The columns of the current row this worker has yet to take.
+    // The pixels of the current job this worker has yet to take.
     std::atomic<uint64_t> stretch{0};
     alignas(64) size_t index = 0;
     std::unique_ptr<PluginInstance> ownInstance;
@@ -99,28 +99,38 @@ struct alignas(64) GenerationCore::Worker {
     colour::ColourWork work;
     colour::WaveMemo memo;
     colour::ColourPassReport report;
-    imaging::Picture rowPixels;
+    // The job's pixel i at column i % width, row i / width: a job is never
+    // more than two rows' worth.
+    imaging::Picture jobPixels;
     std::vector<double> renderX;
     std::vector<double> renderY;
-    // Runs of columns [first, end) computed here in the current row.
-    std::vector<std::pair<int32_t, int32_t>> computed;
+    // Runs of job pixels [first, end) computed here in the current job.
+    std::vector<std::pair<int64_t, int64_t>> computed;
 };
 
-// Everything one row is computed from, fixed when it starts.
+// Everything one job (a row, or runs of a pass) is computed from, fixed
+// when it starts.
 struct GenerationCore::RowJob {
-    int32_t row = 0;
-    int32_t width = 0;
-    TIterationContext start{};  // the record as the row found it
+    std::vector<PixelRun> runs;
+    std::vector<int64_t> runBase;  // the job's index of each run's first pixel
+    int64_t pixels = 0;
+    int32_t block = 1;
+    int32_t width = 0;  // the image's
+    TIterationContext start{};  // the record as the job found it
     // The only value one pixel hands to the next is c in a fixed Julia run,
     // which blend method 22 may move off zero (once: the guard is idempotent).
+    // Column 0 of row `firstRow` takes firstC, every other pixel laterC.
+    int32_t firstRow = 0;
     double firstCRe = 0.0, firstCIm = 0.0;
     double laterCRe = 0.0, laterCIm = 0.0;
     PixelGrid grid;
     double entryZero = 0.0;
     bool fillBuffers = false;
-    // The row's pixels before: pixels that are not written (a wrong blend or
-    // order number) keep their colour.
+    // The job's pixels before: pixels that are not written (a wrong blend or
+    // order number) keep their colour. Pixels outside the picture are 0.
     std::vector<uint8_t> before;
+    // The pixel whose record the main record takes (-1: none in this job).
+    int64_t lastIndex = -1;
     TIterationContext lastPixel{};
     std::function<void(size_t)> task;
 };
@@ -173,7 +183,7 @@ void GenerationCore::EnsureWorkers() {
     pool_ = std::make_unique<WorkerPool>(workers_.size());
 }
 
-bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>& dialog) {
+bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>& dialog, ComputeOrder order) {
     if (!binding_.Bound() || CurrentImage == nullptr) return false;
     TIterationContext& ctx = Context;
     if (dialog) {
@@ -203,9 +213,18 @@ bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>&
     ImageYMax = ctx.YMax;
     StepX = ctx.ImageWidth > 0 ? (ImageXMax - ImageXMin) / ctx.ImageWidth : 0.0;
     StepY = ctx.ImageHeight > 0 ? (ImageYMax - ImageYMin) / ctx.ImageHeight : 0.0;
+    startCRe_ = ctx.CRe;
+    startCIm_ = ctx.CIm;
+    if (order == ComputeOrder::Passes) {
+        passes_.emplace(ctx.ImageWidth, ctx.ImageHeight);
+    } else {
+        passes_.reset();
+    }
+    lastBlock_ = 1;
+    lastJobEndedPass_ = false;
     host_.SetAbortEnabled(true);
     StopRequested = false;
-    PixelY = 0;
+    PixelY = passes_ && !passes_->Done() ? passes_->Current().runs.front().row : 0;
     ParamsValid = true;
     faultsSeen_ = {};
     faultsReported_ = {};
@@ -219,33 +238,64 @@ void GenerationCore::PrepareRow() {
     ProgressRow = PixelY;
     if (!job_) job_ = std::make_unique<RowJob>();
     RowJob& job = *job_;
-    job.row = PixelY;
     job.width = std::max(0, main.ImageWidth);
     job.start = main;
-    job.firstCRe = job.laterCRe = main.CRe;
-    job.firstCIm = job.laterCIm = main.CIm;
+    job.runs.clear();
+    if (passes_) {
+        const PixelJob& next = passes_->Current();
+        job.runs = next.runs;
+        job.block = next.block;
+        // c as the first pixel of the picture found it, and guarded after it.
+        job.firstRow = 0;
+        job.firstCRe = job.laterCRe = startCRe_;
+        job.firstCIm = job.laterCIm = startCIm_;
+    } else {
+        if (job.width > 0) job.runs.push_back(PixelRun{PixelY, 0, 1, job.width});
+        job.block = 1;
+        job.firstRow = PixelY;
+        job.firstCRe = job.laterCRe = main.CRe;
+        job.firstCIm = job.laterCIm = main.CIm;
+    }
     if (main.BlendNo == 22) {
         GuardLikeBlend22(job.laterCRe);
         GuardLikeBlend22(job.laterCIm);
+    }
+    job.runBase.clear();
+    job.pixels = 0;
+    for (const PixelRun& run : job.runs) {
+        job.runBase.push_back(job.pixels);
+        job.pixels += run.count;
     }
     job.grid = PixelGrid{ImageXMin, ImageYMin, StepX, StepY};
     job.entryZero = orbitEntryZeroIsOne_ ? 1.0 : 0.0;
     job.fillBuffers = RenderBuffers::Fits(main.ImageWidth, main.ImageHeight);
     const imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
-    const int32_t pictureRow = job.row - FirstPictureRow;
-    const bool rowInPicture = pictureRow >= 0 && pictureRow < picture.Height();
-    const int32_t columnsInPicture = rowInPicture ? std::min(job.width, picture.Width()) : 0;
-    job.before.clear();
-    if (columnsInPicture > 0) {
-        const uint8_t* from = picture.Row(pictureRow);
-        job.before.assign(from, from + static_cast<size_t>(columnsInPicture) * 3);
+    job.before.assign(static_cast<size_t>(job.pixels) * 3, 0);
+    job.lastIndex = -1;
+    for (size_t r = 0; r < job.runs.size(); ++r) {
+        const PixelRun& run = job.runs[r];
+        const int32_t pictureRow = run.row - FirstPictureRow;
+        if (pictureRow >= 0 && pictureRow < picture.Height()) {
+            const uint8_t* from = picture.Row(pictureRow);
+            uint8_t* to = job.before.data() + static_cast<size_t>(job.runBase[r]) * 3;
+            for (int32_t i = 0; i < run.count; ++i) {
+                const int32_t column = run.Column(i);
+                if (column >= picture.Width()) break;
+                std::copy_n(from + static_cast<size_t>(column) * 3, 3, to + static_cast<size_t>(i) * 3);
+            }
+        }
+        // The record is left as the last pixel of the row (of the picture, in passes) left it.
+        const int32_t lastColumn = run.Column(run.count - 1);
+        if (lastColumn == job.width - 1 && (!passes_ || run.row == main.ImageHeight - 1)) {
+            job.lastIndex = job.runBase[r] + run.count - 1;
+        }
     }
     job.lastPixel = main;
     const int32_t threads = static_cast<int32_t>(workers_.size());
     for (int32_t i = 0; i < threads; ++i) {
         Worker& worker = *workers_[static_cast<size_t>(i)];
         worker.computed.clear();
-        const auto from = [&](int32_t k) { return static_cast<int32_t>(int64_t{job.width} * k / threads); };
+        const auto from = [&](int32_t k) { return static_cast<int32_t>(job.pixels * k / threads); };
         worker.stretch.store(Stretch(from(i), from(i + 1)), std::memory_order_relaxed);
     }
     if (!job.task) job.task = [this](size_t worker) { ComputePixels(*workers_[worker]); };
@@ -255,14 +305,14 @@ void GenerationCore::ComputePixels(Worker& worker) {
     RowJob& job = *job_;
     TIterationContext& ctx = worker.ctx;
     ctx = job.start;
-    worker.memo.Forget();  // the channel controls may differ from the last row's
+    worker.memo.Forget();  // the channel controls may differ from the last job's
     worker.orbit.X[0] = job.entryZero;
     worker.orbit.Y[0] = job.entryZero;
-    if (job.width == 0) return;
-    if (worker.rowPixels.Width() != job.width) worker.rowPixels = imaging::Picture(job.width, 1);
+    if (job.pixels == 0) return;
+    if (worker.jobPixels.Width() != job.width) worker.jobPixels = imaging::Picture(job.width, 2);
     if (job.fillBuffers) {
-        worker.renderX.resize(static_cast<size_t>(job.width));
-        worker.renderY.resize(static_cast<size_t>(job.width));
+        worker.renderX.resize(static_cast<size_t>(job.pixels));
+        worker.renderY.resize(static_cast<size_t>(job.pixels));
     }
     for (;;) {
         uint64_t stretch = worker.stretch.load(std::memory_order_acquire);
@@ -275,7 +325,7 @@ void GenerationCore::ComputePixels(Worker& worker) {
         if (!worker.stretch.compare_exchange_weak(stretch, Stretch(end, EndOf(stretch)), std::memory_order_acq_rel)) {
             continue;
         }
-        ComputeColumns(worker, first, end);
+        ComputeIndices(worker, first, end);
         if (!worker.computed.empty() && worker.computed.back().second == first) {
             worker.computed.back().second = end;
         } else {
@@ -308,28 +358,43 @@ bool GenerationCore::TakeOverColumns(Worker& taker) {
     }
 }
 
-void GenerationCore::ComputeColumns(Worker& worker, int32_t first, int32_t end) {
+void GenerationCore::ComputeIndices(Worker& worker, int64_t first, int64_t end) {
+    const RowJob& job = *job_;
+    for (size_t r = 0; r < job.runs.size() && first < end; ++r) {
+        const int64_t base = job.runBase[r];
+        const int64_t runEnd = base + job.runs[r].count;
+        if (first >= runEnd) continue;
+        const int64_t stop = std::min(end, runEnd);
+        ComputeRun(worker, job.runs[r], base, static_cast<int32_t>(first - base), static_cast<int32_t>(stop - base));
+        first = stop;
+    }
+}
+
+void GenerationCore::ComputeRun(Worker& worker, const PixelRun& run, int64_t base, int32_t from, int32_t to) {
     RowJob& job = *job_;
     TIterationContext& ctx = worker.ctx;
-    // Pixels that are not written (a wrong blend or order number) keep their colour.
-    const int32_t before = std::min(end, static_cast<int32_t>(job.before.size() / 3));
-    if (first < before) {
-        std::copy(job.before.begin() + first * 3, job.before.begin() + before * 3, worker.rowPixels.Row(0) + first * 3);
-    }
-    for (int32_t column = first; column < end; ++column) {
-        PlacePixel(ctx, column, job.row, job.grid, column == 0 ? job.firstCRe : job.laterCRe,
-                   column == 0 ? job.firstCIm : job.laterCIm);
+    // Where job pixel `index` waits in jobPixels: (x, y).
+    int64_t index = base + from;
+    int32_t x = static_cast<int32_t>(index % job.width);
+    int32_t y = static_cast<int32_t>(index / job.width);
+    for (int32_t i = from; i < to; ++i, ++index, x = x + 1 == job.width ? (++y, 0) : x + 1) {
+        const int32_t column = run.Column(i);
+        // Pixels that are not written (a wrong blend or order number) keep their colour.
+        std::copy_n(job.before.data() + index * 3, 3, worker.jobPixels.Row(y) + static_cast<size_t>(x) * 3);
+        const bool first = column == 0 && run.row == job.firstRow;
+        PlacePixel(ctx, column, run.row, job.grid, first ? job.firstCRe : job.laterCRe,
+                   first ? job.firstCIm : job.laterCIm);
         EvaluatePixel(ctx, worker.orbit, worker.formula);
         if (job.fillBuffers) {
-            worker.renderX[static_cast<size_t>(column)] = ctx.RenderX;
-            worker.renderY[static_cast<size_t>(column)] = ctx.RenderY;
+            worker.renderX[static_cast<size_t>(index)] = ctx.RenderX;
+            worker.renderY[static_cast<size_t>(index)] = ctx.RenderY;
         }
         ctx.RenderX = ctx.RenderX * ctx.dFactor3;
         ctx.RenderY = ctx.RenderY * ctx.dFactor3;
-        colour::BlendAndColour(ctx, worker.work, worker.memo, worker.rowPixels, column, 0, worker.report);
+        colour::BlendAndColour(ctx, worker.work, worker.memo, worker.jobPixels, x, y, worker.report);
+        // Only the worker that has this pixel writes it.
+        if (index == job.lastIndex) job.lastPixel = ctx;
     }
-    // Only the worker that has the last column writes this.
-    if (end == job.width) job.lastPixel = ctx;
 }
 
 void GenerationCore::ComputeRow() {
@@ -357,21 +422,45 @@ void GenerationCore::FinishRow() {
     rowInFlight_ = false;
     const RowJob& job = *job_;
     imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
-    const int32_t pictureRow = job.row - FirstPictureRow;
-    const bool rowInPicture = pictureRow >= 0 && pictureRow < picture.Height();
-    const int32_t columnsInPicture = rowInPicture ? std::min(job.width, picture.Width()) : 0;
     for (const auto& owned : workers_) {
         Worker& worker = *owned;
         for (const auto& [first, end] : worker.computed) {
-            if (first < columnsInPicture) {
-                const int32_t count = std::min(columnsInPicture, end) - first;
-                std::copy_n(worker.rowPixels.Row(0) + static_cast<size_t>(first) * 3,
-                            static_cast<size_t>(count) * 3, picture.Row(pictureRow) + static_cast<size_t>(first) * 3);
-            }
-            if (job.fillBuffers) {
-                for (int32_t column = first; column < end; ++column) {
-                    Buffers.AtX(column, job.row) = worker.renderX[static_cast<size_t>(column)];
-                    Buffers.AtY(column, job.row) = worker.renderY[static_cast<size_t>(column)];
+            for (size_t r = 0; r < job.runs.size(); ++r) {
+                const PixelRun& run = job.runs[r];
+                const int64_t base = job.runBase[r];
+                const int64_t from = std::max(first, base);
+                const int64_t to = std::min(end, base + run.count);
+                if (from >= to) continue;
+                const int32_t pictureRow = run.row - FirstPictureRow;
+                uint8_t* target = pictureRow >= 0 && pictureRow < picture.Height() ? picture.Row(pictureRow) : nullptr;
+                const int32_t x = static_cast<int32_t>(from % job.width);
+                const int32_t y = static_cast<int32_t>(from / job.width);
+                const int32_t count = static_cast<int32_t>(to - from);
+                const int32_t firstColumn = run.Column(static_cast<int32_t>(from - base));
+                // A run lies within one row of jobPixels unless it starts in the first and ends in the second.
+                const auto source = [&](int32_t k) {
+                    const int32_t at = x + k;
+                    return at < job.width ? worker.jobPixels.Row(y) + static_cast<size_t>(at) * 3
+                                          : worker.jobPixels.Row(y + 1) + static_cast<size_t>(at - job.width) * 3;
+                };
+                if (target != nullptr && run.stride == 1 && x + count <= job.width) {
+                    const int32_t inPicture = std::min(count, picture.Width() - firstColumn);
+                    if (inPicture > 0)
+                        std::copy_n(source(0), static_cast<size_t>(inPicture) * 3,
+                                    target + static_cast<size_t>(firstColumn) * 3);
+                } else if (target != nullptr) {
+                    for (int32_t k = 0; k < count; ++k) {
+                        const int32_t column = firstColumn + k * run.stride;
+                        if (column >= picture.Width()) break;
+                        std::copy_n(source(k), 3, target + static_cast<size_t>(column) * 3);
+                    }
+                }
+                if (job.fillBuffers) {
+                    for (int64_t index = from; index < to; ++index) {
+                        const int32_t column = run.Column(static_cast<int32_t>(index - base));
+                        Buffers.AtX(column, run.row) = worker.renderX[static_cast<size_t>(index)];
+                        Buffers.AtY(column, run.row) = worker.renderY[static_cast<size_t>(index)];
+                    }
                 }
             }
         }
@@ -381,13 +470,44 @@ void GenerationCore::FinishRow() {
         faultsSeen_.wrongOrderNumber |= worker.report.wrongOrderNumber;
         worker.report = {};
     }
+    // Unwritten pixels keep their colour; blocks of them would not.
+    const TIterationContext& now = job.start;
+    if (job.block > 1 && now.BlendNo >= 1 && now.BlendNo <= colour::kBlendMethodCount && now.ColorOrderNo >= 1 &&
+        now.ColorOrderNo <= colour::kChannelOrderCount) {
+        FillBlocks(picture);
+    }
     // Leave the record as the last pixel left it, as a one-by-one run would;
     // settings changed while the row was computed stay.
-    if (job.width > 0) CopyPixelState(job.lastPixel, Context);
+    if (job.lastIndex >= 0) CopyPixelState(job.lastPixel, Context);
     Context.OrbitX = workers_[0]->orbit.X.data();
     Context.OrbitY = workers_[0]->orbit.Y.data();
     PixelX = job.width;
+    lastBlock_ = job.block;
+    lastJobEndedPass_ = passes_ && passes_->EndsPass();
     ReportFaults(faultsSeen_, faultsReported_);
+}
+
+void GenerationCore::FillBlocks(imaging::Picture& picture) {
+    const RowJob& job = *job_;
+    const int32_t width = std::min(job.width, picture.Width());
+    if (width <= 0) return;
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    for (const PixelRun& run : job.runs) {
+        const int32_t top = run.row - FirstPictureRow;
+        if (top < 0 || top >= picture.Height()) continue;
+        uint8_t* line = picture.Row(top);
+        for (int32_t i = 0; i < run.count; ++i) {
+            const int32_t column = run.Column(i);
+            if (column >= width) break;
+            const uint8_t* colour = line + static_cast<size_t>(column) * 3;
+            for (int32_t x = column + 1; x < std::min(column + job.block, width); ++x)
+                std::copy_n(colour, 3, line + static_cast<size_t>(x) * 3);
+        }
+        // The pixels of coarser passes in this row stand for blocks that
+        // reach as far down: the whole row goes down the block.
+        const int32_t bottom = std::min(top + job.block, picture.Height());
+        for (int32_t y = top + 1; y < bottom; ++y) std::copy_n(line, rowBytes, picture.Row(y));
+    }
 }
 
 void GenerationCore::ReportFaults(const colour::ColourPassReport& seen, colour::ColourPassReport& reported) {
@@ -401,6 +521,21 @@ void GenerationCore::ReportFaults(const colour::ColourPassReport& seen, colour::
     }
 }
 
+void GenerationCore::NextRow() {
+    if (!passes_) {
+        ++PixelY;
+        return;
+    }
+    passes_->Next();
+    if (!passes_->Done()) PixelY = passes_->Current().runs.front().row;
+}
+
+int32_t GenerationCore::RowsLeft() const {
+    if (!passes_) return Context.ImageHeight - ProgressRow;
+    const int64_t width = std::max(1, Context.ImageWidth);
+    return static_cast<int32_t>((passes_->PixelsLeft() + width - 1) / width);
+}
+
 void GenerationCore::EndGeneration() {
     if (ParamsValid) {
         StopRequested = true;
@@ -412,8 +547,8 @@ void GenerationCore::EndGeneration() {
     host_.GenerationEnded();
 }
 
-bool GenerationCore::Generate(const std::optional<ParameterDialogValues>& dialog) {
-    if (!BeginGeneration(dialog)) return false;
+bool GenerationCore::Generate(const std::optional<ParameterDialogValues>& dialog, ComputeOrder order) {
+    if (!BeginGeneration(dialog, order)) return false;
     while (RowsRemain()) {
         PixelX = 0;
         ComputeRow();

@@ -17,8 +17,14 @@
 #include "picture.h"
 #include "pixel_evaluation.h"
 #include "plugin_binding.h"
+#include "progressive_passes.h"
 
 namespace engine {
+
+// How a generation goes over the picture: row after row from the top, or in
+// passes from coarse to fine (see PassPlan), each pixel standing for its
+// block until a finer pass reaches it. Both give the same picture.
+enum class ComputeOrder { Rows, Passes };
 
 // The raw render values of the last picture of at most 320 by 240 pixels,
 // indexed [column][row], kept so that the picture can be recoloured.
@@ -130,7 +136,8 @@ public:
     // Computes the whole picture, blocking: returns whether it ran (a
     // picture needs the plug-in and a CurrentImage). `dialog` holds the
     // parameters dialog's values while it is visible.
-    bool Generate(const std::optional<ParameterDialogValues>& dialog = std::nullopt);
+    bool Generate(const std::optional<ParameterDialogValues>& dialog = std::nullopt,
+                  ComputeOrder order = ComputeOrder::Rows);
 
     // The same a row at a time, for a caller that must stay responsive:
     //   if (BeginGeneration()) { while (RowsRemain()) { ComputeRow() or
@@ -139,9 +146,14 @@ public:
     // computed on the worker threads, only the settings fields of Context
     // may change (the record's pixel fields, the picture, the buffers and
     // the generation's own fields wait for FinishRow).
-    bool BeginGeneration(const std::optional<ParameterDialogValues>& dialog = std::nullopt);
-    bool RowsRemain() const { return !StopRequested && PixelY < Context.ImageHeight; }
-    // Computes row PixelY into the picture, buffers and record.
+    // In passes, a "row" of this interface is a job of the PassPlan (about a
+    // row's worth of pixels); PixelY is then the first row it touches.
+    bool BeginGeneration(const std::optional<ParameterDialogValues>& dialog = std::nullopt,
+                         ComputeOrder order = ComputeOrder::Rows);
+    bool RowsRemain() const {
+        return !StopRequested && (passes_ ? !passes_->Done() : PixelY < Context.ImageHeight);
+    }
+    // Computes row PixelY (or the current job) into the picture, buffers and record.
     void ComputeRow();
     // Computes row PixelY on the worker threads without waiting; `ready`
     // then runs on one of them, after which FinishRow() takes the row in.
@@ -150,7 +162,13 @@ public:
     // Blocks until a started row is ready (then FinishRow is still due).
     void WaitForRow();
     void FinishRow();
-    void NextRow() { ++PixelY; }
+    void NextRow();
+    // Whether the generation in progress (or the last) goes in passes.
+    bool InPasses() const { return passes_.has_value(); }
+    // The block side of the job FinishRow last took in (1 for rows), and
+    // whether that job ended its pass.
+    int32_t LastBlock() const { return lastBlock_; }
+    bool LastJobEndedPass() const { return lastJobEndedPass_; }
     // Completion (unless the parameter-file reader cleared ParamsValid),
     // then the end of the generation.
     void EndGeneration();
@@ -159,8 +177,9 @@ public:
     // nothing, when the image is larger than the buffers (regenerate then).
     bool RecolourFromBuffers();
 
-    // Rows still to do of the generation in progress, for the busy caption.
-    int32_t RowsLeft() const { return Context.ImageHeight - ProgressRow; }
+    // Rows still to do of the generation in progress, for the busy caption
+    // (in passes: the pixels left, counted in whole rows).
+    int32_t RowsLeft() const;
 
 private:
     struct Worker;
@@ -168,11 +187,17 @@ private:
 
     void EnsureWorkers();
     void PrepareRow();
-    // A worker's part of the row: its own stretch, then parts of others'.
+    // A worker's part of the job: its own stretch, then parts of others'.
     void ComputePixels(Worker& worker);
     // Moves half of the longest stretch left to `taker`; false when none is left.
     bool TakeOverColumns(Worker& taker);
-    void ComputeColumns(Worker& worker, int32_t first, int32_t end);
+    // Pixels [first, end) of the job, counted over its runs in order.
+    void ComputeIndices(Worker& worker, int64_t first, int64_t end);
+    // The one place that computes pixels: pixels [from, to) of `run`, the
+    // job's pixels from index `base` on being the run's.
+    void ComputeRun(Worker& worker, const PixelRun& run, int64_t base, int32_t from, int32_t to);
+    // Each pixel of the job's runs stands for its block until refined.
+    void FillBlocks(imaging::Picture& picture);
     // Shows each fault of a pass once: `reported` remembers what was shown.
     void ReportFaults(const colour::ColourPassReport& seen, colour::ColourPassReport& reported);
 
@@ -182,6 +207,11 @@ private:
     std::unique_ptr<class WorkerPool> pool_;
     std::unique_ptr<class JobThread> rowThread_;
     std::unique_ptr<RowJob> job_;
+    std::optional<PassPlan> passes_;
+    // c as the generation found it: the first pixel's, guarded for the rest.
+    double startCRe_ = 0.0, startCIm_ = 0.0;
+    int32_t lastBlock_ = 1;
+    bool lastJobEndedPass_ = false;
     bool rowInFlight_ = false;
     int requestedThreads_ = 0;
     bool privateInstances_ = false;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "picture_settings.h"
 #include "rounding.h"
 
 namespace engine {
@@ -95,6 +96,57 @@ PlanePoint PointShown(PlanePoint placed, int32_t rotationMode) {
         default:
             return placed;
     }
+}
+
+PixelGrid GridOf(const TIterationContext& ctx) {
+    TIterationContext fitted = ctx;
+    FitViewToImage(fitted);
+    PixelGrid grid{fitted.XMin, fitted.YMin, 0.0, 0.0};
+    grid.stepX = ctx.ImageWidth > 0 ? (fitted.XMax - fitted.XMin) / ctx.ImageWidth : 0.0;
+    grid.stepY = ctx.ImageHeight > 0 ? (fitted.YMax - fitted.YMin) / ctx.ImageHeight : 0.0;
+    return grid;
+}
+
+namespace {
+bool SetView(TIterationContext& ctx, double centerX, double centerY, double magnification) {
+    if (!std::isfinite(centerX) || !std::isfinite(centerY) || !(magnification > 0.0) ||
+        !std::isfinite(magnification) || !std::isfinite(2.0 / magnification))
+        return false;
+    ctx.CenterX = centerX;
+    ctx.CenterY = centerY;
+    ctx.Magnification = magnification;
+    return true;
+}
+}  // namespace
+
+bool ZoomAtPixel(TIterationContext& ctx, double px, double py, double factor) {
+    if (!(factor > 0.0) || !std::isfinite(factor)) return false;
+    const PixelGrid grid = GridOf(ctx);
+    const double x = grid.xMin + px * grid.stepX;
+    const double y = grid.yMin + py * grid.stepY;
+    // The point keeps its place: its distance to the centre shrinks by the factor.
+    return SetView(ctx, x + (ctx.CenterX - x) / factor, y + (ctx.CenterY - y) / factor, ctx.Magnification * factor);
+}
+
+bool ZoomAboutCentre(TIterationContext& ctx, double factor) {
+    if (!(factor > 0.0) || !std::isfinite(factor)) return false;
+    return SetView(ctx, ctx.CenterX, ctx.CenterY, ctx.Magnification * factor);
+}
+
+bool PanByPixels(TIterationContext& ctx, double dx, double dy) {
+    const PixelGrid grid = GridOf(ctx);
+    return SetView(ctx, ctx.CenterX - dx * grid.stepX, ctx.CenterY - dy * grid.stepY, ctx.Magnification);
+}
+
+GridMapping MapGrid(const PixelGrid& from, const PixelGrid& to) {
+    GridMapping m;
+    if (to.stepX != 0.0 && to.stepY != 0.0) {
+        m.scaleX = from.stepX / to.stepX;
+        m.scaleY = from.stepY / to.stepY;
+        m.offsetX = (from.xMin - to.xMin) / to.stepX;
+        m.offsetY = (from.yMin - to.yMin) / to.stepY;
+    }
+    return m;
 }
 
 }  // namespace engine

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "generation.h"
 #include "iteration_context.h"
 #include "picture.h"
 
@@ -66,5 +67,36 @@ PlanePoint PixelToPlane(int32_t px, int32_t py, PlanePoint origin, PlanePoint st
 // The point that pixel shows in the picture: the placed point turned or
 // mirrored by the rotation mode, as the pixel is computed.
 PlanePoint PointShown(PlanePoint placed, int32_t rotationMode);
+
+// --- Moving about continuously: wheel, pinch, drag and keys ---
+//
+// Pixels here are positions on the picture in picture pixels, fractions
+// allowed: position u lies at xMin + u * stepX of the grid that the
+// record's centre, magnification and size give, as pixel u is placed.
+
+// The grid a generation of the record computes: the view fitted to the
+// image's proportions, as BeginGeneration fits it.
+PixelGrid GridOf(const TIterationContext& ctx);
+
+// Magnifies the view by `factor` (above 1 zooms in) keeping the plane point
+// at position (px, py) where it is on the picture. Returns false, changing
+// nothing, where the result would not be a finite view (factor not
+// positive, or magnification or centre beyond the doubles).
+bool ZoomAtPixel(TIterationContext& ctx, double px, double py, double factor);
+// The same about the picture's centre: the centre stays exactly.
+bool ZoomAboutCentre(TIterationContext& ctx, double factor);
+
+// Moves the picture's content by (dx, dy) pixels (right and down positive):
+// the centre moves the other way by as many pixel steps.
+bool PanByPixels(TIterationContext& ctx, double dx, double dy);
+
+// Where each position of one grid's picture lies on another's:
+// to = from * scale + offset, in each direction.
+struct GridMapping {
+    double scaleX = 1.0, scaleY = 1.0;
+    double offsetX = 0.0, offsetY = 0.0;
+    bool operator==(const GridMapping&) const = default;
+};
+GridMapping MapGrid(const PixelGrid& from, const PixelGrid& to);
 
 }  // namespace engine

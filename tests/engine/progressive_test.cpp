@@ -1,0 +1,57 @@
+// The coarse-to-fine order: every pixel once, coarse passes first, each
+// pass's pixels on its grid, jobs of about a row.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "progressive_passes.h"
+
+namespace {
+
+TEST(PassPlan, EveryPixelOnceCoarsestFirstInJobsOfAboutARow) {
+    const std::pair<int32_t, int32_t> sizes[] = {{1, 1}, {7, 3}, {8, 8}, {9, 17}, {37, 30}, {320, 240}, {5, 64}};
+    for (const auto& [width, height] : sizes) {
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+        engine::PassPlan plan(width, height);
+        EXPECT_EQ(plan.TotalPixels(), int64_t{width} * height);
+        std::vector<int32_t> block(static_cast<size_t>(width) * height, 0);
+        int32_t lastBlock = engine::PassPlan::kCoarsestBlock;
+        std::vector<int32_t> passEnds;
+        int64_t done = 0;
+        for (; !plan.Done(); plan.Next()) {
+            const engine::PixelJob& job = plan.Current();
+            EXPECT_EQ(plan.PixelsLeft(), plan.TotalPixels() - done);
+            EXPECT_LE(job.block, lastBlock);
+            lastBlock = job.block;
+            EXPECT_GT(job.Pixels(), 0);
+            EXPECT_LT(job.Pixels(), 2 * int64_t{width});
+            if (plan.EndsPass()) passEnds.push_back(job.block);
+            for (const engine::PixelRun& run : job.runs) {
+                EXPECT_EQ(run.row % job.block, 0);
+                for (int32_t i = 0; i < run.count; ++i) {
+                    const int32_t column = run.Column(i);
+                    ASSERT_GE(column, 0);
+                    ASSERT_LT(column, width);
+                    EXPECT_EQ(column % job.block, 0);
+                    // A finer pass never computes what a coarser one did.
+                    if (job.block < engine::PassPlan::kCoarsestBlock)
+                        EXPECT_FALSE(column % (2 * job.block) == 0 && run.row % (2 * job.block) == 0);
+                    int32_t& seen = block[static_cast<size_t>(run.row) * width + column];
+                    EXPECT_EQ(seen, 0) << "twice: " << column << "," << run.row;
+                    seen = job.block;
+                }
+                done += run.count;
+            }
+        }
+        EXPECT_EQ(plan.PixelsLeft(), 0);
+        for (int32_t v : block) EXPECT_NE(v, 0);
+        EXPECT_EQ(block[0], 8);
+        ASSERT_FALSE(passEnds.empty());
+        EXPECT_EQ(passEnds.front(), 8);
+        for (size_t i = 1; i < passEnds.size(); ++i) EXPECT_EQ(passEnds[i], passEnds[i - 1] / 2);
+    }
+    EXPECT_TRUE(engine::PassPlan(0, 5).Done());
+    EXPECT_TRUE(engine::PassPlan(5, -1).Done());
+}
+
+}  // namespace
