@@ -21,6 +21,8 @@
 #include "file_filters.h"
 #include "export_run.h"
 #include "icons.h"
+#include "remembered_settings.h"
+#include "view_motion.h"
 #include "window_placement.h"
 
 namespace app {
@@ -50,8 +52,11 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     };
     runModal = [](QDialog& dialog) { return dialog.exec(); };
 
+    remembered_ = std::make_unique<RememberedSettings>();
     view_ = new PictureView(this);
     setCentralWidget(view_);
+    view_->setFocus();
+    createMotion();
     connect(view_, &PictureView::pressed, this, &MainWindow::onPicturePress);
     connect(view_, &PictureView::moved, this, &MainWindow::onPictureMove);
     connect(view_, &PictureView::released, this, &MainWindow::onPictureRelease);
@@ -89,6 +94,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     }
     updateCaption();
     createDialogs();
+    restoreRemembered();
     updateActions();
     startupTimer_.start();
 }
@@ -101,6 +107,8 @@ MainWindow::~MainWindow() {
     // A row still being computed reports to this window: let it end first.
     core_.WaitForRow();
     view_->disconnect(this);
+    delete motion_;  // before the view it watches
+    motion_ = nullptr;
 }
 
 void MainWindow::createDialogs() {
@@ -118,6 +126,7 @@ void MainWindow::createDialogs() {
     connect(colourDialog_, &ColourMixingDialog::applyRequested, this, &MainWindow::applyColourControls);
     connect(colourDialog_, &QDialog::finished, this, &MainWindow::updateActions);
     connect(imageSizeDialog_, &ImageSizeDialog::applyClicked, this, &MainWindow::applyImageSize);
+    connect(imageSizeDialog_, &ImageSizeDialog::fitToggled, this, &MainWindow::setFitToWindow);
 }
 
 void MainWindow::message(const QString& text, const QString& title) {
@@ -156,7 +165,14 @@ void MainWindow::setPendingCommand(PendingCommand command) {
 }
 
 void MainWindow::showToolWindow(QDialog* dialog) {
-    const bool firstTime = !placedToolWindows_.contains(dialog);
+    bool firstTime = !placedToolWindows_.contains(dialog);
+    // The place it had in the last run, unless it covers a window now.
+    if (firstTime) {
+        if (const std::optional<QPoint> place = remembered_->toolWindowPlace(dialog->objectName())) {
+            dialog->move(*place);
+            firstTime = false;
+        }
+    }
     placeToolWindow(dialog, firstTime);
     if (firstTime) placedToolWindows_ << dialog;
     dialog->show();
@@ -183,7 +199,8 @@ void MainWindow::placeToolWindow(QDialog* dialog, bool firstTime) {
 }
 
 void MainWindow::onPictureResized(int width, int height) {
-    if (isMaximized() || isMinimized()) return;
+    // With Fit to window the picture follows the window, not the other way.
+    if (isMaximized() || isMinimized() || isFullScreen() || motion_->fitToWindow()) return;
     const int frame = 2 * view_->frameWidth();
     const int extraWidth = std::max(60, generationBar_->sizeHint().width() + frame);
     const int extraHeight = std::max(80, commandBar_->sizeHint().height() + statusBar()->sizeHint().height() + frame);
@@ -209,6 +226,7 @@ void MainWindow::onPictureResized(int width, int height) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // A generation in progress stops after its current row.
     core_.StopRequested = true;
+    saveRemembered();
     QMainWindow::closeEvent(event);
 }
 

@@ -6,8 +6,10 @@
 #include <QMetaObject>
 #include <utility>
 
+#include "dialogs/image_size_dialog.h"
 #include "dialogs/parameters_dialog.h"
 #include "main_window.h"
+#include "view_motion.h"
 
 namespace app {
 
@@ -40,8 +42,9 @@ void MainWindow::runBetweenRows(std::function<void()> action) {
     continueGeneration();
 }
 
-void MainWindow::startGeneration() {
+void MainWindow::startGeneration(engine::ComputeOrder order) {
     if (core_.CurrentImage == nullptr) return;
+    if (motion_->fitToWindow()) fitPictureToView();
     // A generation in progress ends here, at a row's end, without its own
     // completion: the new one completes for both.
     generating_ = true;
@@ -49,8 +52,17 @@ void MainWindow::startGeneration() {
     busyTimer_.start();
     std::optional<engine::ParameterDialogValues> dialog;
     if (parametersDialog_->isVisible()) dialog = parametersDialog_->values();
-    core_.BeginGeneration(dialog);
-    if (std::exchange(restoringHistory_, false) == false) recordHistory();
+    core_.BeginGeneration(dialog, order);
+    const bool sameStep = std::exchange(historySameStep_, false);
+    if (std::exchange(restoringHistory_, false)) {
+        // a step of the history, restored
+    } else if (sameStep && core_.Context.ImageWidth > 0 && core_.Context.ImageHeight > 0) {
+        history_.ReplaceCurrent(params::RecordSettings(core_.Context));
+    } else {
+        recordHistory();
+    }
+    motion_->generationStarted();
+    if (imageSizeDialog_->isVisible()) imageSizeDialog_->setImageSize(core_.Context.ImageWidth, core_.Context.ImageHeight);
     // The view may have changed: what the status bar says follows it.
     showMagnification();
     if (view_->pictureBox()->underMouse()) showPlanePoint(lastMousePixel_);
@@ -71,6 +83,7 @@ void MainWindow::onRowReady() {
     if (!core_.RowInFlight()) return;
     atRowBoundary_ = true;
     core_.FinishRow();
+    motion_->jobTaken();
     const int startedBefore = generationCount_;
     if (afterRowHook) afterRowHook(core_.PixelY);
     while (!betweenRows_.empty()) {
@@ -91,12 +104,14 @@ void MainWindow::onRowReady() {
 }
 
 void MainWindow::finishGeneration() {
+    lastGenerationComplete_ = core_.AllDone();
     core_.EndGeneration();
     generating_ = false;
     busyTimer_.stop();
     refreshCursor();
     updateCaption();
     updateActions();
+    emit generationFinished();
 }
 
 void MainWindow::onBusyTimer() {
@@ -116,7 +131,8 @@ void MainWindow::recolour() {
 void MainWindow::refreshCursor() {
     QWidget* box = view_->pictureBox();
     const TIterationContext& c = core_.Context;
-    if (generating_)
+    // Views computed in passes are explored on: no busy cursor for them.
+    if (generating_ && !core_.InPasses())
         box->setCursor(Qt::WaitCursor);
     else if (c.JuliaMode == 1 && c.JuliaFixed == 0)
         box->setCursor(ellipseCursor_);

@@ -11,6 +11,7 @@ add_executable(test_app
   app/files_test.cpp
   app/desktop_test.cpp
   app/history_export_test.cpp
+  app/explore_test.cpp
   app/screenshot.cpp
 )
 target_include_directories(test_app PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/app)
