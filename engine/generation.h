@@ -165,6 +165,8 @@ public:
     void NextRow();
     // Whether the generation in progress (or the last) goes in passes.
     bool InPasses() const { return passes_.has_value(); }
+    // Whether every row (every job of the passes) has been computed.
+    bool AllDone() const { return passes_ ? passes_->Done() : PixelY >= Context.ImageHeight; }
     // The block side of the job FinishRow last took in (1 for rows), and
     // whether that job ended its pass.
     int32_t LastBlock() const { return lastBlock_; }
