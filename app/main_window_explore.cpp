@@ -11,6 +11,8 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QScreen>
+#include <QTimer>
 
 #include "dialogs/image_size_dialog.h"
 #include "main_window.h"
@@ -120,15 +122,25 @@ void MainWindow::setFitToWindow(bool on) {
 }
 
 void MainWindow::toggleFullScreen() {
+    // Without a window manager (an X server alone) nothing acts on the
+    // request: the window then takes the screen, and gives it back, itself.
+    constexpr int kWindowManagerMilliseconds = 300;
     if (isFullScreen()) {
         if (maximizedBeforeFullScreen_)
             showMaximized();
         else
             showNormal();
+        QTimer::singleShot(kWindowManagerMilliseconds, this, [this, before = geometryBeforeFullScreen_] {
+            if (!isFullScreen() && screen() != nullptr && frameGeometry() == screen()->geometry()) restoreGeometry(before);
+        });
     } else {
         maximizedBeforeFullScreen_ = isMaximized();
         geometryBeforeFullScreen_ = saveGeometry();
         showFullScreen();
+        QTimer::singleShot(kWindowManagerMilliseconds, this, [this] {
+            if (isFullScreen() && screen() != nullptr && frameGeometry() != screen()->geometry())
+                setGeometry(screen()->geometry());
+        });
     }
     updateActions();
 }

@@ -37,6 +37,7 @@ test_packages=(
   xauth
   x11-utils
   xdotool
+  xclip
   imagemagick
   netpbm
   python3-pil
