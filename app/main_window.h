@@ -353,6 +353,7 @@ private:
     bool lastGenerationComplete_ = false;
     bool maximizedBeforeFullScreen_ = false;
     QByteArray geometryBeforeFullScreen_;
+    QRect placeBeforeFullScreen_;
 };
 
 }  // namespace app

@@ -13,6 +13,7 @@
 #include <QProgressDialog>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include "dialogs/image_size_dialog.h"
 #include "main_window.h"
@@ -130,16 +131,20 @@ void MainWindow::toggleFullScreen() {
             showMaximized();
         else
             showNormal();
-        QTimer::singleShot(kWindowManagerMilliseconds, this, [this, before = geometryBeforeFullScreen_] {
-            if (!isFullScreen() && screen() != nullptr && frameGeometry() == screen()->geometry()) restoreGeometry(before);
+        QTimer::singleShot(kWindowManagerMilliseconds, this, [this, before = placeBeforeFullScreen_] {
+            if (!isFullScreen() && !isMaximized() && screen() != nullptr && frameGeometry() == screen()->geometry())
+                setGeometry(before);
         });
     } else {
         maximizedBeforeFullScreen_ = isMaximized();
         geometryBeforeFullScreen_ = saveGeometry();
+        placeBeforeFullScreen_ = geometry();
         showFullScreen();
         QTimer::singleShot(kWindowManagerMilliseconds, this, [this] {
-            if (isFullScreen() && screen() != nullptr && frameGeometry() != screen()->geometry())
-                setGeometry(screen()->geometry());
+            // The native window's: QWidget::setGeometry would end the full screen state.
+            if (isFullScreen() && screen() != nullptr && windowHandle() != nullptr &&
+                frameGeometry() != screen()->geometry())
+                windowHandle()->setGeometry(screen()->geometry());
         });
     }
     updateActions();

@@ -1,5 +1,6 @@
 #include "picture_view.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <utility>
 
 namespace app {
 
@@ -88,17 +90,22 @@ void PictureView::sizeBox() {
     box_->resize(boxSizeFor(picture_.get()));
 }
 
-void PictureView::setPicture(std::unique_ptr<imaging::Picture> picture) {
+std::unique_ptr<imaging::Picture> PictureView::setPicture(std::unique_ptr<imaging::Picture> picture) {
     const QSize before = boxSizeFor(picture_.get());
-    picture_ = std::move(picture);
+    std::unique_ptr<imaging::Picture> old = std::exchange(picture_, std::move(picture));
     preview_ = {};
+    previewSourceStale_ = true;
     const QSize after = boxSizeFor(picture_.get());
     sizeBox();
     box_->update();
     if (after != before) emit pictureResized(after.width(), after.height());
+    return old;
 }
 
-void PictureView::pictureChanged() { box_->update(); }
+void PictureView::pictureChanged() {
+    previewSourceStale_ = true;
+    box_->update();
+}
 
 QPoint PictureView::toPicture(QPoint at) const {
     if (!picture_) return QPoint(0, 0);
@@ -163,6 +170,13 @@ void PictureView::setActionMode(ActionMode mode) {
 }
 
 void PictureView::paint(QPainter& painter) {
+    QElapsedTimer timer;
+    timer.start();
+    struct Timed {
+        QElapsedTimer& timer;
+        double& milliseconds;
+        ~Timed() { milliseconds = timer.nsecsElapsed() / 1e6; }
+    } timed{timer, lastPaintMilliseconds_};
     const double ratio = pixelRatio();
     const bool covered = picture_ && !picture_->Empty() && !hasPreview() &&
                          picture_->Width() >= std::ceil(box_->width() * ratio - 1e-9) &&
@@ -181,8 +195,12 @@ void PictureView::paint(QPainter& painter) {
         painter.scale(1.0 / ratio, 1.0 / ratio);
         painter.translate(preview_.offsetX, preview_.offsetY);
         painter.scale(preview_.scaleX, preview_.scaleY);
-        image.setDevicePixelRatio(1.0);
-        painter.drawImage(QPointF(0, 0), image);
+        // Scaled drawing is quick from the screen's format only.
+        if (previewSourceStale_ || previewSource_.size() != image.size()) {
+            previewSource_ = image.convertToFormat(QImage::Format_RGB32);
+            previewSourceStale_ = false;
+        }
+        painter.drawImage(QPointF(0, 0), previewSource_);
         painter.restore();
     } else {
         painter.drawImage(QPointF(0, 0), image);

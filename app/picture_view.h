@@ -7,6 +7,7 @@
 // show the picture moved or scaled until the next one replaces it.
 #pragma once
 
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QScrollArea>
@@ -45,11 +46,13 @@ public:
     ~PictureView() override;
 
     imaging::Picture* picture() const { return picture_.get(); }
-    // Takes the picture over and frees the one shown before; reports a new
-    // size through pictureResized.
-    void setPicture(std::unique_ptr<imaging::Picture> picture);
+    // Takes the picture over and hands back the one shown before; reports a
+    // new size through pictureResized.
+    std::unique_ptr<imaging::Picture> setPicture(std::unique_ptr<imaging::Picture> picture);
     // The pixels changed: repaint.
     void pictureChanged();
+    // The pixels changed; the next paint shows them (no repaint asked for).
+    void pixelsChanged() { previewSourceStale_ = true; }
 
     // The widget the picture is drawn on.
     QWidget* pictureBox() const;
@@ -75,6 +78,8 @@ public:
     void clearPreview();
     const engine::GridMapping& preview() const { return preview_; }
     bool hasPreview() const { return !(preview_ == engine::GridMapping{}); }
+    // How long the last paint took.
+    double lastPaintMilliseconds() const { return lastPaintMilliseconds_; }
 
     bool hasSelection() const { return hasSelection_; }
     void removeSelection();
@@ -121,6 +126,11 @@ private:
     PictureBox* box_;
     bool fit_ = false;
     engine::GridMapping preview_;
+    // The picture in the screen's own format, for previews drawn scaled
+    // (converted once, not at every paint of a drag).
+    QImage previewSource_;
+    bool previewSourceStale_ = true;
+    double lastPaintMilliseconds_ = 0.0;
     std::unique_ptr<imaging::Picture> picture_;
     QString fileName_;
     bool hasSelection_ = false;

@@ -6,7 +6,9 @@
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "picture_view.h"
@@ -16,9 +18,14 @@ namespace app {
 namespace {
 
 // The picture shown through `m`, sampled as the view draws it (each target
-// pixel takes the source pixel its centre falls on); black outside.
+// pixel takes the source pixel its centre falls on); black outside. Written
+// for speed: it runs between a wheel notch and the first pass.
 void Resample(const imaging::Picture& source, const engine::GridMapping& m, imaging::Picture& target) {
-    if (!(m.scaleX > 0.0) || !(m.scaleY > 0.0) || !std::isfinite(m.offsetX) || !std::isfinite(m.offsetY)) return;
+    const size_t rowBytes = static_cast<size_t>(target.Width()) * 3;
+    if (!(m.scaleX > 0.0) || !(m.scaleY > 0.0) || !std::isfinite(m.offsetX) || !std::isfinite(m.offsetY)) {
+        std::fill(target.Bytes().begin(), target.Bytes().end(), uint8_t{0});
+        return;
+    }
     const auto sourceIndex = [](double at, double scale, double offset, int32_t size) {
         const double u = std::floor((at + 0.5 - offset) / scale);
         return u >= 0.0 && u < size ? static_cast<int32_t>(u) : -1;
@@ -26,14 +33,34 @@ void Resample(const imaging::Picture& source, const engine::GridMapping& m, imag
     std::vector<int32_t> columns(static_cast<size_t>(target.Width()));
     for (int32_t x = 0; x < target.Width(); ++x)
         columns[static_cast<size_t>(x)] = sourceIndex(x, m.scaleX, m.offsetX, source.Width());
+    int32_t lastRow = -1;
     for (int32_t y = 0; y < target.Height(); ++y) {
-        const int32_t sy = sourceIndex(y, m.scaleY, m.offsetY, source.Height());
-        if (sy < 0) continue;
-        const uint8_t* from = source.Row(sy);
         uint8_t* to = target.Row(y);
-        for (int32_t x = 0; x < target.Width(); ++x) {
+        const int32_t sy = sourceIndex(y, m.scaleY, m.offsetY, source.Height());
+        if (sy < 0) {
+            std::memset(to, 0, rowBytes);
+            lastRow = -1;
+            continue;
+        }
+        if (sy == lastRow) {  // zoomed in: the row above again
+            std::memcpy(to, target.Row(y - 1), rowBytes);
+            continue;
+        }
+        lastRow = sy;
+        const uint8_t* from = source.Row(sy);
+        for (int32_t x = 0; x < target.Width();) {
             const int32_t sx = columns[static_cast<size_t>(x)];
-            if (sx >= 0) std::copy_n(from + static_cast<size_t>(sx) * 3, 3, to + static_cast<size_t>(x) * 3);
+            int32_t run = 1;
+            if (sx < 0) {
+                while (x + run < target.Width() && columns[static_cast<size_t>(x + run)] < 0) ++run;
+                std::memset(to + static_cast<size_t>(x) * 3, 0, static_cast<size_t>(run) * 3);
+            } else {
+                // Neighbours from neighbours (a pan, or a mild zoom) in one copy.
+                while (x + run < target.Width() && columns[static_cast<size_t>(x + run)] == sx + run) ++run;
+                std::memcpy(to + static_cast<size_t>(x) * 3, from + static_cast<size_t>(sx) * 3,
+                            static_cast<size_t>(run) * 3);
+            }
+            x += run;
         }
     }
 }
@@ -131,6 +158,8 @@ void ViewMotion::panStep(int columns, int rows) {
 
 void ViewMotion::showAndCompute() {
     view_.setPreview(engine::MapGrid(shownGrid(), targetGrid()));
+    // On the screen now, before anything is computed for it.
+    view_.pictureBox()->repaint();
     if (host_.viewChanged) host_.viewChanged();
     schedule();
 }
@@ -154,10 +183,13 @@ void ViewMotion::prepareView() {
     const engine::PixelGrid from = shownGrid();
     ctx.ImageWidth = size.width();
     ctx.ImageHeight = size.height();
-    auto preview = std::make_unique<imaging::Picture>(size.width(), size.height());
+    // The picture before last is the buffer for the next (no allocation).
+    std::unique_ptr<imaging::Picture> preview = std::move(spare_);
+    if (!preview || preview->Width() != size.width() || preview->Height() != size.height())
+        preview = std::make_unique<imaging::Picture>(size.width(), size.height());
     if (const imaging::Picture* shown = view_.picture())
         Resample(*shown, engine::MapGrid(from, engine::GridOf(ctx)), *preview);
-    view_.setPicture(std::move(preview));
+    spare_ = view_.setPicture(std::move(preview));
     core_.CurrentImage = view_.picture();
     view_.pictureChanged();
     ownStart_ = true;
@@ -170,8 +202,11 @@ void ViewMotion::generationStarted() {
 }
 
 void ViewMotion::jobTaken() {
+    view_.pixelsChanged();
     if (!core_.InPasses()) return;
-    if (core_.LastJobEndedPass() || !lastRepaint_.isValid() || lastRepaint_.elapsed() >= kRepaintMilliseconds) {
+    // Painting takes the time of computing on this thread: a few percent of it at most.
+    const double interval = std::max<double>(kRepaintMilliseconds, 40.0 * view_.lastPaintMilliseconds());
+    if (core_.LastJobEndedPass() || !lastRepaint_.isValid() || lastRepaint_.elapsed() >= interval) {
         view_.pictureChanged();
         lastRepaint_.restart();
     }

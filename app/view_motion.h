@@ -14,6 +14,7 @@
 #include <QSize>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 #include "generation.h"
 #include "view_navigation.h"
@@ -34,8 +35,9 @@ public:
     static constexpr int kBurstMilliseconds = 600;
     // A resize has settled when the view kept its size this long.
     static constexpr int kResizeSettleMilliseconds = 200;
-    // While a pass runs, the picture is repainted at least this often.
-    static constexpr int kRepaintMilliseconds = 40;
+    // While a pass runs, the picture is repainted at most this often (less
+    // often where painting is slow); at the end of each pass always.
+    static constexpr int kRepaintMilliseconds = 100;
 
     // What the window lends the motion.
     struct Host {
@@ -109,6 +111,7 @@ private:
     QElapsedTimer lastInput_;
     int burstGeneration_ = -1;   // the generation our last view started
     bool ownStart_ = false;      // the next generation starts our view
+    std::unique_ptr<imaging::Picture> spare_;
     QElapsedTimer lastRepaint_;
 
     bool spaceHeld_ = false;

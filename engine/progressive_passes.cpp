@@ -16,16 +16,24 @@ int64_t PixelJob::Pixels() const {
     return pixels;
 }
 
+int32_t PassPlan::FirstBlock(int32_t width, int32_t height) {
+    int32_t block = kCoarsestBlock;
+    const auto pixels = [&](int64_t b) { return ((width + b - 1) / b) * ((height + b - 1) / b); };
+    while (block < 1024 && pixels(block) > kFirstPassPixels) block *= 2;
+    return block;
+}
+
 PassPlan::PassPlan(int32_t width, int32_t height) {
     if (width <= 0 || height <= 0) return;
-    for (int32_t block = kCoarsestBlock; block >= 1; block /= 2) {
+    const int32_t first = FirstBlock(width, height);
+    for (int32_t block = first; block >= 1; block /= 2) {
         PixelJob job;
         job.block = block;
         int64_t inJob = 0;
         for (int32_t row = 0; row < height; row += block) {
             PixelRun run;
             run.row = row;
-            if (block == kCoarsestBlock) {
+            if (block == first) {
                 run.stride = block;
             } else if (row % (2 * block) == 0) {
                 // Every other pixel of this row was computed by a coarser pass.

@@ -1,6 +1,7 @@
 // The order in which a picture is computed coarse to fine: first one pixel
-// in every block of 8 by 8, then the pixels that make blocks of 4 by 4,
-// 2 by 2, and last every pixel not yet computed. Each pixel is computed
+// in every block of 8 by 8 (16 by 16 and up for very large pictures, so that
+// the first pass stays quick), then the pixels that make blocks of half the
+// side, and so on, last every pixel not yet computed. Each pixel is computed
 // once; until a finer pass reaches its block, it stands for the whole block.
 #pragma once
 
@@ -30,7 +31,11 @@ struct PixelJob {
 
 class PassPlan {
 public:
+    // The first pass's block side is at least this, and grows (by powers of
+    // two) until the first pass has at most kFirstPassPixels pixels.
     static constexpr int32_t kCoarsestBlock = 8;
+    static constexpr int64_t kFirstPassPixels = 20000;
+    static int32_t FirstBlock(int32_t width, int32_t height);
 
     PassPlan() = default;
     // The passes over a picture of width by height pixels.

@@ -9,13 +9,14 @@
 namespace {
 
 TEST(PassPlan, EveryPixelOnceCoarsestFirstInJobsOfAboutARow) {
-    const std::pair<int32_t, int32_t> sizes[] = {{1, 1}, {7, 3}, {8, 8}, {9, 17}, {37, 30}, {320, 240}, {5, 64}};
+    const std::pair<int32_t, int32_t> sizes[] = {{1, 1}, {7, 3}, {8, 8}, {9, 17}, {37, 30}, {320, 240}, {5, 64}, {2000, 700}};
     for (const auto& [width, height] : sizes) {
         SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
         engine::PassPlan plan(width, height);
         EXPECT_EQ(plan.TotalPixels(), int64_t{width} * height);
         std::vector<int32_t> block(static_cast<size_t>(width) * height, 0);
-        int32_t lastBlock = engine::PassPlan::kCoarsestBlock;
+        const int32_t first = engine::PassPlan::FirstBlock(width, height);
+        int32_t lastBlock = first;
         std::vector<int32_t> passEnds;
         int64_t done = 0;
         for (; !plan.Done(); plan.Next()) {
@@ -34,7 +35,7 @@ TEST(PassPlan, EveryPixelOnceCoarsestFirstInJobsOfAboutARow) {
                     ASSERT_LT(column, width);
                     EXPECT_EQ(column % job.block, 0);
                     // A finer pass never computes what a coarser one did.
-                    if (job.block < engine::PassPlan::kCoarsestBlock)
+                    if (job.block < first)
                         EXPECT_FALSE(column % (2 * job.block) == 0 && run.row % (2 * job.block) == 0);
                     int32_t& seen = block[static_cast<size_t>(run.row) * width + column];
                     EXPECT_EQ(seen, 0) << "twice: " << column << "," << run.row;
@@ -45,11 +46,15 @@ TEST(PassPlan, EveryPixelOnceCoarsestFirstInJobsOfAboutARow) {
         }
         EXPECT_EQ(plan.PixelsLeft(), 0);
         for (int32_t v : block) EXPECT_NE(v, 0);
-        EXPECT_EQ(block[0], 8);
+        EXPECT_EQ(block[0], first);
         ASSERT_FALSE(passEnds.empty());
-        EXPECT_EQ(passEnds.front(), 8);
+        EXPECT_EQ(passEnds.front(), first);
         for (size_t i = 1; i < passEnds.size(); ++i) EXPECT_EQ(passEnds[i], passEnds[i - 1] / 2);
     }
+    // The first pass stays small: 8 by 8 up to about a megapixel, then coarser.
+    EXPECT_EQ(engine::PassPlan::FirstBlock(1280, 800), 8);
+    EXPECT_EQ(engine::PassPlan::FirstBlock(2560, 1600), 16);
+    EXPECT_EQ(engine::PassPlan::FirstBlock(65535, 1500), 128);
     EXPECT_TRUE(engine::PassPlan(0, 5).Done());
     EXPECT_TRUE(engine::PassPlan(5, -1).Done());
 }
