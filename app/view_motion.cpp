@@ -123,17 +123,20 @@ engine::PixelGrid ViewMotion::shownGrid() const {
 
 bool ViewMotion::changeView(const std::function<bool(TIterationContext&)>& change) {
     if (!host_.canCompute()) return false;
+    // A generation in progress keeps its own grid and the record it started
+    // from: the view may change under it. The pixels refer to the size the
+    // next picture will have; the record keeps its own size until then.
     TIterationContext& ctx = core_.Context;
-    TIterationContext trial = ctx;
+    const int32_t width = ctx.ImageWidth;
+    const int32_t height = ctx.ImageHeight;
     const QSize size = targetSize();
-    trial.ImageWidth = size.width();
-    trial.ImageHeight = size.height();
-    if (!change(trial)) return false;
-    // A generation in progress keeps its own grid: the view may change under it.
-    ctx.CenterX = trial.CenterX;
-    ctx.CenterY = trial.CenterY;
-    ctx.Magnification = trial.Magnification;
-    return true;
+    ctx.ImageWidth = size.width();
+    ctx.ImageHeight = size.height();
+    const bool changed = change(ctx);
+    if (changed) engine::PickTheView(ctx);
+    ctx.ImageWidth = width;
+    ctx.ImageHeight = height;
+    return changed;
 }
 
 void ViewMotion::zoomAt(QPointF position, double factor) {

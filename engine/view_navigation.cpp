@@ -138,6 +138,18 @@ bool PanByPixels(TIterationContext& ctx, double dx, double dy) {
     return SetView(ctx, ctx.CenterX - dx * grid.stepX, ctx.CenterY - dy * grid.stepY, ctx.Magnification);
 }
 
+void PickTheView(TIterationContext& ctx) {
+    TIterationContext fitted = ctx;
+    FitViewToImage(fitted);
+    ctx.SelXMin = fitted.XMin;
+    ctx.SelXMax = fitted.XMax;
+    ctx.SelYMin = fitted.YMin;
+    ctx.SelYMax = fitted.YMax;
+    ctx.SelCenterX = ctx.CenterX;
+    ctx.SelCenterY = ctx.CenterY;
+    ctx.SelMagnification = ctx.Magnification;
+}
+
 GridMapping MapGrid(const PixelGrid& from, const PixelGrid& to) {
     GridMapping m;
     if (to.stepX != 0.0 && to.stepY != 0.0) {

@@ -90,6 +90,10 @@ bool ZoomAboutCentre(TIterationContext& ctx, double factor);
 // the centre moves the other way by as many pixel steps.
 bool PanByPixels(TIterationContext& ctx, double dx, double dy);
 
+// Makes the record's view its picked rectangle too (as a click zoom leaves
+// it): a Zoom without a new pick then keeps the view.
+void PickTheView(TIterationContext& ctx);
+
 // Where each position of one grid's picture lies on another's:
 // to = from * scale + offset, in each direction.
 struct GridMapping {

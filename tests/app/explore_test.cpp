@@ -84,6 +84,12 @@ void ExploreTest::wheelZoomsAboutTheCursorInBurstsOfOneStep() {
     QVERIFY(std::fabs(still.x - under.x) < 1e-12 && std::fabs(still.y - under.y) < 1e-12);
     QCOMPARE(h.form->history().Size(), steps + 1);
     QCOMPARE(h.PictureBytes(), RenderedByTool(h.Ctx()));
+    // Zoom without a new pick keeps the view, as after a click zoom.
+    const TIterationContext wheeled = h.Ctx();
+    h.Do(h.A().zoomIn);
+    QCOMPARE(h.Ctx().Magnification, wheeled.Magnification);
+    QVERIFY(std::fabs(h.Ctx().CenterX - wheeled.CenterX) < 1e-15 && std::fabs(h.Ctx().CenterY - wheeled.CenterY) < 1e-15);
+    QCOMPARE(h.form->history().Size(), steps + 1);
 
     // After a pause, a finer notch out (Ctrl) is a step of its own.
     QTest::qWait(app::ViewMotion::kBurstMilliseconds + 50);
