@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QMetaObject>
 
+#include "guarded_application.h"
 #include "image_file.h"
 #include "parameter_file.h"
 #include "supersampling.h"
@@ -33,6 +34,17 @@ void ExportRun::start() {
 }
 
 void ExportRun::run() {
+    // Runs on a thread of its own: nothing it throws may leave it.
+    try {
+        compute();
+    } catch (...) {
+        running_ = false;
+        const QString text = GuardedApplication::FaultText(std::current_exception());
+        QMetaObject::invokeMethod(this, [this, text] { emit finished(false, text); }, Qt::QueuedConnection);
+    }
+}
+
+void ExportRun::compute() {
     const auto report = [this](bool cancelled, const QString& error) {
         running_ = false;
         QMetaObject::invokeMethod(this, [this, cancelled, error] { emit finished(cancelled, error); },
@@ -71,6 +83,7 @@ void ExportRun::run() {
     const std::string path = QFile::encodeName(request_.path).toStdString();
     std::string error = imaging::SaveImageFile(picture, path);
     if (error.empty()) {
+        written_ = true;
         settings.ImageWidth = request_.width;
         settings.ImageHeight = request_.height;
         error = params::WriteParameterFile(params::ParameterFilePathFor(path), settings);

@@ -260,6 +260,8 @@ void MainWindow::updateActions() {
     if (a.fullScreen != nullptr) a.fullScreen->setChecked(isFullScreen());
     if (parametersDialog_ != nullptr) a.parameters->setChecked(parametersDialog_->isVisible());
     if (colourDialog_ != nullptr) a.colourControls->setChecked(colourDialog_->isVisible());
+    // The caption's modified marker follows the settings as well.
+    updateCaption();
 }
 
 }  // namespace app

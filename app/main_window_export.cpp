@@ -9,6 +9,7 @@
 #include "export_run.h"
 #include "main_window.h"
 #include "remembered_settings.h"
+#include "status_notice.h"
 
 namespace app {
 
@@ -18,10 +19,10 @@ void MainWindow::exportPicture() {
     // working folder); in the format, size and samples of the last export.
     const std::optional<RememberedExport> last = remembered_->lastExport();
     const QString suffix = last && !last->suffix.isEmpty() ? last->suffix : QStringLiteral("png");
-    const QFileInfo current(currentFile_);
+    const QFileInfo current(caption_.file());
     const QString lastFolder = remembered_->folder(folder::kExport);
     const QString proposed =
-        currentFile_.isEmpty()
+        caption_.file().isEmpty()
             ? QDir(lastFolder.isEmpty() ? QDir::currentPath() : lastFolder).filePath(QStringLiteral("halvane-export.") + suffix)
             : current.dir().filePath(current.completeBaseName() + QStringLiteral("-export.") + suffix);
     if (last)
@@ -81,6 +82,11 @@ void MainWindow::onExportProgress(int done, int total, double secondsLeft) {
 
 void MainWindow::onExportFinished(bool cancelled, const QString& error) {
     exportProgress_->hide();
+    if (cancelled)
+        notice_->setNotice(tr("Export cancelled"));
+    else if (exportRun_ != nullptr && exportRun_->written())
+        notice_->setNotice(
+            tr("Exported to %1").arg(QDir::toNativeSeparators(QFileInfo(exportRun_->path()).absoluteFilePath())));
     if (!cancelled && !error.isEmpty()) message(error);
     updateActions();
     emit exportDone(cancelled, error);

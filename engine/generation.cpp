@@ -186,6 +186,9 @@ void GenerationCore::EnsureWorkers() {
 bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>& dialog, ComputeOrder order) {
     if (!binding_.Bound() || CurrentImage == nullptr) return false;
     TIterationContext& ctx = Context;
+    // No row of a size that no picture can have is ever made (sizes of 0
+    // compute nothing, as before).
+    if (!imaging::Picture::SizeAllowed(std::max(0, ctx.ImageWidth), std::max(0, ctx.ImageHeight))) return false;
     if (dialog) {
         ctx.Maxit = colour::RoundToInt32(dialog->Maxit);
         ctx.Bailout = colour::RoundToInt32(dialog->Bailout);
@@ -408,7 +411,12 @@ void GenerationCore::StartRow(std::function<void()> ready) {
     if (!rowThread_) rowThread_ = std::make_unique<JobThread>();
     rowInFlight_ = true;
     rowThread_->Post([this, ready = std::move(ready)] {
-        pool_->Run(job_->task);
+        // A row that fails (memory) still reports back; FinishRow rethrows.
+        try {
+            pool_->Run(job_->task);
+        } catch (...) {
+            rowFault_ = std::current_exception();
+        }
         ready();
     });
 }
@@ -420,6 +428,12 @@ void GenerationCore::WaitForRow() {
 void GenerationCore::FinishRow() {
     WaitForRow();
     rowInFlight_ = false;
+    if (rowFault_) {
+        // The row is lost: the generation ends here.
+        StopRequested = true;
+        for (const auto& worker : workers_) worker->computed.clear();
+        std::rethrow_exception(std::exchange(rowFault_, nullptr));
+    }
     const RowJob& job = *job_;
     imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
     for (const auto& owned : workers_) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -134,7 +135,8 @@ public:
     void SetPrivateInstances(bool on);
 
     // Computes the whole picture, blocking: returns whether it ran (a
-    // picture needs the plug-in and a CurrentImage). `dialog` holds the
+    // picture needs the plug-in, a CurrentImage and an image size that a
+    // picture can have). `dialog` holds the
     // parameters dialog's values while it is visible.
     bool Generate(const std::optional<ParameterDialogValues>& dialog = std::nullopt,
                   ComputeOrder order = ComputeOrder::Rows);
@@ -161,6 +163,8 @@ public:
     bool RowInFlight() const { return rowInFlight_; }
     // Blocks until a started row is ready (then FinishRow is still due).
     void WaitForRow();
+    // Takes the row in; rethrows what computing it threw (std::bad_alloc),
+    // with the generation stopped and the row not taken in.
     void FinishRow();
     void NextRow();
     // Whether the generation in progress (or the last) goes in passes.
@@ -215,6 +219,7 @@ private:
     int32_t lastBlock_ = 1;
     bool lastJobEndedPass_ = false;
     bool rowInFlight_ = false;
+    std::exception_ptr rowFault_;  // what a row on the worker threads threw
     int requestedThreads_ = 0;
     bool privateInstances_ = false;
     bool orbitEntryZeroIsOne_ = false;

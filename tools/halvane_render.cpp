@@ -17,6 +17,7 @@
 #include "picture_files.h"
 #include "picture_settings.h"
 #include "render_arguments.h"
+#include "render_options.h"
 #include "settings_record.h"
 #include "supersampling.h"
 
@@ -199,16 +200,19 @@ int main(int argc, char** argv) {
         std::cerr << "halvane-render: " << error.message << '\n';
         return 2;
     }
+    if (arguments.help || arguments.version) {
+        std::cout << (arguments.help ? render::HelpText() : render::VersionText()) << std::flush;
+        return std::cout ? 0 : 1;
+    }
     imaging::SetEncoderThreads(arguments.threads);
     imaging::Options() = arguments.image;
 
     RenderHost messages;
     TIterationContext settings{};
     if (!BuildSettings(arguments, settings, messages)) return 1;
-    if (!imaging::Picture::SizeAllowed(settings.ImageWidth, settings.ImageHeight) || settings.ImageWidth <= 0 ||
-        settings.ImageHeight <= 0) {
-        std::cerr << "halvane-render: the picture size " << settings.ImageWidth << "x" << settings.ImageHeight
-                  << " is not allowed\n";
+    if (!engine::ImageSizeAllowed(settings.ImageWidth, settings.ImageHeight)) {
+        std::cerr << "halvane-render: " << engine::ImageSizeRefusal(settings.ImageWidth, settings.ImageHeight)
+                  << '\n';
         return 2;
     }
     if (arguments.zoomTo && (!(settings.Magnification > 0.0) || !std::isfinite(settings.Magnification))) {

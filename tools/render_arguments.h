@@ -31,10 +31,14 @@ struct Arguments {
     std::optional<double> zoomTo;
     int32_t frames = 0;
     std::optional<int32_t> first, last;
+    // --help or --version: print that and nothing else.
+    bool help = false;
+    bool version = false;
 };
 
-// Parses argv; throws UsageError naming the argument. --help prints the
-// usage and exits.
+// Parses argv (an option's value follows it, or its "=": --formula=3);
+// throws UsageError naming the argument. Stops at --help or --version,
+// without checking the rest.
 Arguments ParseArguments(int argc, char** argv);
 
 // The file of frame `frame` of a sequence: `pattern` with its one integer

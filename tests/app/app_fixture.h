@@ -26,7 +26,11 @@ struct AppHarness {
     QStringList openFilters;
     QStringList openFolders;  // where the open dialogs would start
     std::function<int(QDialog&)> modalAnswer = [](QDialog&) { return int(QDialog::Rejected); };
+    // Called as each message is recorded, with the window as it is then.
+    std::function<void(const QString&)> onMessage;
     std::unique_ptr<app::MainWindow> form;
+    // The window's own save dialog, before the harness answered it.
+    std::function<QString(QWidget*, const QString&, const QString&, const QString&)> realSaveFileDialog;
 
     // With `recordMessages` false, messages show in real message boxes.
     // `firstStart`: the program remembers nothing of earlier windows.

@@ -75,6 +75,19 @@ std::optional<QPoint> FindPicture(const QImage& screen, const QByteArray& pictur
     return std::nullopt;
 }
 
+// Whether the picture is on the screen near the box's place, pixel for
+// pixel; the screen is read again while a last paint may be on its way.
+bool PictureOnScreen(AppHarness& h, double factor) {
+    const QPoint origin = h.Box()->mapToGlobal(QPoint(0, 0));
+    const QPoint expected(std::lround(origin.x() * factor), std::lround(origin.y() * factor));
+    const QSize size(h.Ctx().ImageWidth, h.Ctx().ImageHeight);
+    for (int attempt = 0; attempt < 30; ++attempt) {
+        QTest::qWait(100);
+        if (FindPicture(Screenshot(), h.PictureBytes(), size, expected)) return true;
+    }
+    return false;
+}
+
 void FocusWindow(AppHarness& h) {
     QVERIFY(Xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(h.form->winId())}));
     QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
@@ -219,10 +232,8 @@ void ScaledDesktopTest::fitToWindowDrawsThePictureAtDevicePixels() {
     app::PictureView* view = h.form->pictureView();
     QCOMPARE(view->pixelRatio(), factor);
     // Without Fit to window too, a picture pixel is a screen pixel.
-    const QImage plain = Screenshot();
-    const QPoint boxOrigin = h.Box()->mapToGlobal(QPoint(0, 0));
-    const QPoint expected(std::lround(boxOrigin.x() * factor), std::lround(boxOrigin.y() * factor));
-    QVERIFY(FindPicture(plain, h.PictureBytes(), QSize(160, 120), expected).has_value());
+    QCOMPARE(h.Ctx().ImageWidth, 160);
+    QVERIFY(PictureOnScreen(h, factor));
 
     h.form->resize(QSize(330, 280));
     h.A().fitToWindow->trigger();
@@ -232,13 +243,7 @@ void ScaledDesktopTest::fitToWindowDrawsThePictureAtDevicePixels() {
     QCOMPARE(h.Ctx().ImageWidth, int(std::floor(area.width() * factor + 1e-9)));
     QCOMPARE(h.Ctx().ImageHeight, int(std::floor(area.height() * factor + 1e-9)));
     QCOMPARE(h.PictureBytes(), RenderedByTool(h.Ctx()));
-    QTest::qWait(100);  // the last paint reaches the screen
-    const QImage screen = Screenshot();
-    QVERIFY(!screen.isNull());
-    const QPoint origin = h.Box()->mapToGlobal(QPoint(0, 0));
-    const QPoint at(std::lround(origin.x() * factor), std::lround(origin.y() * factor));
-    QVERIFY2(FindPicture(screen, h.PictureBytes(), QSize(h.Ctx().ImageWidth, h.Ctx().ImageHeight), at).has_value(),
-             "the picture is not on the screen pixel for pixel");
+    QVERIFY2(PictureOnScreen(h, factor), "the picture is not on the screen pixel for pixel");
 }
 
 static RegisterAppTests registration("ExploreDesktopTest", [] { return std::make_unique<ExploreDesktopTest>(); });

@@ -1,5 +1,6 @@
 // Back and Forward, Export Picture, and a file given at start-up.
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -128,6 +129,8 @@ void HistoryExportTest::exportWritesTheAveragedPictureAndLeavesTheWindowAlone() 
     QCOMPARE(h.PictureBytes(), onScreen);
     QCOMPARE(params::RecordSettings(h.Ctx()), settings);
     QCOMPARE(h.form->history().Size(), steps);
+    // The status bar says where the file went.
+    QCOMPARE(h.form->statusNotice(), QStringLiteral("Exported to ") + QDir::toNativeSeparators(path));
 }
 
 void HistoryExportTest::aCancelledExportLeavesNoFile() {
@@ -147,6 +150,7 @@ void HistoryExportTest::aCancelledExportLeavesNoFile() {
     QVERIFY(!QFile::exists(path));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("huge.vtx"))));
     QVERIFY(h.A().exportPicture->isEnabled());
+    QCOMPARE(h.form->statusNotice(), QStringLiteral("Export cancelled"));
 }
 
 void HistoryExportTest::aFileGivenAtStartUpIsOpenedOrLoaded() {

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "app_fixture.h"
+#include "guarded_application.h"
 
 int TakeScreenshot(const QString& path);
 
@@ -38,7 +39,8 @@ int main(int argc, char** argv) {
     }
     // Numbers in the dialogs and files use "." as decimal mark.
     QLocale::setDefault(QLocale::c());
-    QApplication application(argc, argv);
+    // The program's own application object: what a handler throws is caught.
+    app::GuardedApplication application(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     // What the program remembers goes to a folder of this run's own.
     QTemporaryDir configHome;
