@@ -183,13 +183,13 @@ void ViewMotion::prepareView() {
     TIterationContext& ctx = core_.Context;
     const QSize size = targetSize();
     if (!UsableSize(size)) return;
-    const engine::PixelGrid from = shownGrid();
-    ctx.ImageWidth = size.width();
-    ctx.ImageHeight = size.height();
     // The picture before last is the buffer for the next (no allocation).
     std::unique_ptr<imaging::Picture> preview = std::move(spare_);
     if (!preview || preview->Width() != size.width() || preview->Height() != size.height())
         preview = std::make_unique<imaging::Picture>(size.width(), size.height());
+    const engine::PixelGrid from = shownGrid();
+    ctx.ImageWidth = size.width();
+    ctx.ImageHeight = size.height();
     if (const imaging::Picture* shown = view_.picture())
         Resample(*shown, engine::MapGrid(from, engine::GridOf(ctx)), *preview);
     spare_ = view_.setPicture(std::move(preview));
