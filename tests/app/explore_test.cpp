@@ -334,7 +334,8 @@ void ExploreTest::settingsAreRememberedAndGarbageIgnored() {
         QVERIFY(proposed.path.endsWith(QStringLiteral("/halvane-export.tif")));
     }
     // A damaged file: everything as at a first start, and the next change replaces it.
-    for (const QByteArray& garbage : {QByteArray("\xff\xfe\0[[[\x01 FitToWindow=true\n", 22),
+    // A file the reader stumbles over is ignored as a whole, even what it could read.
+    for (const QByteArray& garbage : {QByteArray("[General]\nFitToWindow=true\n\x01\x02garbage=[[[\n@ByteArray("),
                                       QByteArray("[General]\nFitToWindow=banana\n[Export]\nWidth=-5\nHeight=x\n"
                                                  "Samples=9\n[Window]\nGeometry=12\n[ToolWindows]\nimageSizeDialog=@Point(99999 99999)\n"
                                                  "[Folders]\nsave=relative/folder\n")}) {
