@@ -258,8 +258,12 @@ TEST(Generation, EachPassShowsBlocksOfExactPixels) {
     run.Prepare(s, opened);
     ASSERT_TRUE(run.core.BeginGeneration(std::nullopt, engine::ComputeOrder::Passes));
     std::vector<int32_t> blocksSeen;
+    int32_t rowsLeft = s.height;  // for the busy caption: down to 1
     while (run.core.RowsRemain()) {
         run.core.ComputeRow();
+        EXPECT_LE(run.core.RowsLeft(), rowsLeft);
+        EXPECT_GE(run.core.RowsLeft(), 1);
+        rowsLeft = run.core.RowsLeft();
         if (run.core.LastJobEndedPass()) {
             const int32_t block = run.core.LastBlock();
             blocksSeen.push_back(block);
@@ -271,6 +275,7 @@ TEST(Generation, EachPassShowsBlocksOfExactPixels) {
         run.core.NextRow();
     }
     run.core.EndGeneration();
+    EXPECT_EQ(rowsLeft, 1);
     EXPECT_EQ(blocksSeen, (std::vector<int32_t>{8, 4, 2, 1}));
     EXPECT_TRUE(run.picture == expected);
 }
