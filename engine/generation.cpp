@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <thread>
 #include <utility>
@@ -86,10 +87,10 @@ void CopyPixelState(const TIterationContext& from, TIterationContext& to) {
 
 // One thread's private means to compute pixels: its own plug-in instance
 // (the plug-in's working state is not shared), orbit buffers and record,
-// and the pixels it computes, kept here until the job is taken in (threads
+// and the pixels it computes, kept here until the row is taken in (threads
 // writing neighbouring pixels of one picture would share cache lines).
 struct alignas(64) GenerationCore::Worker {
-    // The pixels of the current job this worker has yet to take.
+    // The columns of the current row this worker has yet to take.
     std::atomic<uint64_t> stretch{0};
     alignas(64) size_t index = 0;
     std::unique_ptr<PluginInstance> ownInstance;
@@ -106,6 +107,8 @@ struct alignas(64) GenerationCore::Worker {
     std::vector<double> renderY;
     // Runs of job pixels [first, end) computed here in the current job.
     std::vector<std::pair<int64_t, int64_t>> computed;
+    int64_t iterations = 0;
+    DeepWorkspace deep;
 };
 
 // Everything one job (a row, or runs of a pass) is computed from, fixed
@@ -133,6 +136,8 @@ struct GenerationCore::RowJob {
     int64_t lastIndex = -1;
     TIterationContext lastPixel{};
     std::function<void(size_t)> task;
+    bool deep = false;  // computed by the deep path
+    bool skip = false;  // nothing to compute: the reference orbit was stopped
 };
 
 GenerationCore::GenerationCore(GenerationHost& host) : host_(host) {}
@@ -145,6 +150,8 @@ bool GenerationCore::BindPlugin(const std::vector<std::string>& folders, const s
     pool_.reset();
     workers_.clear();
     binding_ = engine::BindPlugin(Context, host_, folders, fileName);
+    deepLibrary_ = LoadDeepLibrary(folders);
+    deepMissingReported_ = false;
     return binding_.Bound();
 }
 
@@ -198,8 +205,8 @@ bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>&
         ctx.CRe = ctx.JuliaX;
         ctx.CIm = ctx.JuliaY;
     }
-    // The orbit buffers hold every limit up to kMaxIterationLimit; a larger
-    // one (from a file or the command line) is lowered and kept lowered.
+    // The orbit buffers grow for every limit up to kMaxIterationLimit; a
+    // larger one (from a file or the command line) is lowered and kept lowered.
     if (ctx.Maxit > kMaxIterationLimit) ctx.Maxit = kMaxIterationLimit;
     if (ctx.FormulaNo != LastFormulaNo) {
         ctx.JuliaX = 0.0;
@@ -216,6 +223,9 @@ bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>&
     ImageYMax = ctx.YMax;
     StepX = ctx.ImageWidth > 0 ? (ImageXMax - ImageXMin) / ctx.ImageWidth : 0.0;
     StepY = ctx.ImageHeight > 0 ? (ImageYMax - ImageYMin) / ctx.ImageHeight : 0.0;
+    deepPicture_ = Deep == DeepPolicy::Always ||
+                   (Deep == DeepPolicy::Automatic && (!DoublesSeparate(ImageXMin, ImageXMax, StepX) ||
+                                                      !DoublesSeparate(ImageYMin, ImageYMax, StepY)));
     startCRe_ = ctx.CRe;
     startCIm_ = ctx.CIm;
     if (order == ComputeOrder::Passes) {
@@ -227,6 +237,7 @@ bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>&
     lastJobEndedPass_ = false;
     host_.SetAbortEnabled(true);
     StopRequested = false;
+    IterationsDone = 0;
     PixelY = passes_ && !passes_->Done() ? passes_->Current().runs.front().row : 0;
     ParamsValid = true;
     faultsSeen_ = {};
@@ -248,8 +259,9 @@ void GenerationCore::PrepareRow() {
         const PixelJob& next = passes_->Current();
         job.runs = next.runs;
         job.block = next.block;
-        // c as the first pixel of the picture found it, and guarded after it.
-        job.firstRow = 0;
+        // c as the first pixel of the picture found it, and guarded after it;
+        // the plan's first job is the first pass's top row alone.
+        job.firstRow = passes_->AtFirstJob() ? 0 : -1;
         job.firstCRe = job.laterCRe = startCRe_;
         job.firstCIm = job.laterCIm = startCIm_;
     } else {
@@ -262,6 +274,10 @@ void GenerationCore::PrepareRow() {
     if (main.BlendNo == 22) {
         GuardLikeBlend22(job.laterCRe);
         GuardLikeBlend22(job.laterCIm);
+    }
+    if (job.firstRow < 0) {
+        job.firstCRe = job.laterCRe;
+        job.firstCIm = job.laterCIm;
     }
     job.runBase.clear();
     job.pixels = 0;
@@ -294,6 +310,8 @@ void GenerationCore::PrepareRow() {
         }
     }
     job.lastPixel = main;
+    job.skip = false;
+    job.deep = deepPicture_ && PrepareDeepRow();
     const int32_t threads = static_cast<int32_t>(workers_.size());
     for (int32_t i = 0; i < threads; ++i) {
         Worker& worker = *workers_[static_cast<size_t>(i)];
@@ -309,9 +327,11 @@ void GenerationCore::ComputePixels(Worker& worker) {
     TIterationContext& ctx = worker.ctx;
     ctx = job.start;
     worker.memo.Forget();  // the channel controls may differ from the last job's
+    worker.orbit.Hold(job.start.Maxit);
     worker.orbit.X[0] = job.entryZero;
     worker.orbit.Y[0] = job.entryZero;
-    if (job.pixels == 0) return;
+    if (job.pixels == 0 || job.skip) return;
+    if (job.deep) worker.deep.Prepare(job.start.Maxit);
     if (worker.jobPixels.Width() != job.width) worker.jobPixels = imaging::Picture(job.width, 2);
     if (job.fillBuffers) {
         worker.renderX.resize(static_cast<size_t>(job.pixels));
@@ -380,14 +400,26 @@ void GenerationCore::ComputeRun(Worker& worker, const PixelRun& run, int64_t bas
     int64_t index = base + from;
     int32_t x = static_cast<int32_t>(index % job.width);
     int32_t y = static_cast<int32_t>(index / job.width);
-    for (int32_t i = from; i < to; ++i, ++index, x = x + 1 == job.width ? (++y, 0) : x + 1) {
-        const int32_t column = run.Column(i);
-        // Pixels that are not written (a wrong blend or order number) keep their colour.
+    const auto next = [&] {
+        ++index;
+        if (++x == job.width) {
+            x = 0;
+            ++y;
+        }
+    };
+    // Pixels that are not written (a wrong blend or order number) keep their colour.
+    const auto keepBefore = [&] {
         std::copy_n(job.before.data() + index * 3, 3, worker.jobPixels.Row(y) + static_cast<size_t>(x) * 3);
+    };
+    const auto place = [&](int32_t column) {
+        keepBefore();
         const bool first = column == 0 && run.row == job.firstRow;
         PlacePixel(ctx, column, run.row, job.grid, first ? job.firstCRe : job.laterCRe,
                    first ? job.firstCIm : job.laterCIm);
-        EvaluatePixel(ctx, worker.orbit, worker.formula);
+    };
+    // What follows a pixel's evaluation: the buffers, the colour, the record.
+    const auto take = [&] {
+        worker.iterations += ctx.IterCount;
         if (job.fillBuffers) {
             worker.renderX[static_cast<size_t>(index)] = ctx.RenderX;
             worker.renderY[static_cast<size_t>(index)] = ctx.RenderY;
@@ -397,12 +429,85 @@ void GenerationCore::ComputeRun(Worker& worker, const PixelRun& run, int64_t bas
         colour::BlendAndColour(ctx, worker.work, worker.memo, worker.jobPixels, x, y, worker.report);
         // Only the worker that has this pixel writes it.
         if (index == job.lastIndex) job.lastPixel = ctx;
+    };
+    if (!job.deep) {
+        for (int32_t i = from; i < to; ++i, next()) {
+            place(run.Column(i));
+            EvaluatePixel(ctx, worker.orbit, worker.formula);
+            take();
+        }
+        return;
     }
+    int32_t i = from;
+    while (i < to) {
+        const int32_t count = std::min(to - i, worker.deep.Capacity());
+        const int32_t done = worker.deep.Compute(*deepLibrary_, deepFrame_, deepReference_, run.row, run.Column(i), count,
+                                                 &GoOn, this, run.stride);
+        for (int32_t k = 0; k < done; ++k, ++i, next()) {
+            const int32_t column = run.Column(i);
+            place(column);
+            if (ctx.JuliaMode == 0) {
+                ctx.CRe = deepFrame_.PointX(column);
+                ctx.CIm = deepFrame_.PointY(run.row);
+            }
+            worker.deep.Finish(k, ctx, worker.orbit);
+            take();
+        }
+        if (done < count) break;
+    }
+    // Stopped within the run: the pixels not computed keep their colour and values.
+    for (; i < to; ++i, next()) {
+        keepBefore();
+        if (!job.fillBuffers) continue;
+        const int32_t column = run.Column(i);
+        worker.renderX[static_cast<size_t>(index)] = Buffers.AtX(column, run.row);
+        worker.renderY[static_cast<size_t>(index)] = Buffers.AtY(column, run.row);
+    }
+}
+
+int32_t GenerationCore::GoOn(void* core) { return static_cast<GenerationCore*>(core)->StopRequested ? 0 : 1; }
+
+bool GenerationCore::PrepareDeepRow() {
+    if (!deepLibrary_) {
+        if (!deepMissingReported_) {
+            deepMissingReported_ = true;
+            host_.ShowMessage(std::string("Error loading DLL: ") + HALVANE_DEEP_LIBRARY, "ERROR");
+        }
+        return false;
+    }
+    const RowJob& job = *job_;
+    DeepFrame::Inputs in;
+    in.start = job.start;
+    in.exact = View;
+    in.firstCRe = job.firstCRe;
+    in.firstCIm = job.firstCIm;
+    in.laterCRe = job.laterCRe;
+    in.laterCIm = job.laterCIm;
+    in.direct = DeepDirect;
+    std::string key = DeepFrame::KeyOf(in);
+    if (key != deepFrameKey_) {
+        deepFrameKey_.clear();
+        if (!deepFrame_.Build(in)) return false;
+        deepFrameKey_ = std::move(key);
+    }
+    return true;
+}
+
+void GenerationCore::RunRow() {
+    RowJob& job = *job_;
+    // The reference orbit, once per picture, before any pixel needs it.
+    if (job.deep && !(deepReference_.ready && deepReference_.key == deepFrameKey_)) {
+        ++deepReferences_;
+        const auto start = std::chrono::steady_clock::now();
+        if (!EnsureReference(*deepLibrary_, deepFrame_, deepFrameKey_, deepReference_, &GoOn, this)) job.skip = true;
+        deepReferenceSeconds_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    pool_->Run(job.task);
 }
 
 void GenerationCore::ComputeRow() {
     PrepareRow();
-    pool_->Run(job_->task);
+    RunRow();
     FinishRow();
 }
 
@@ -413,7 +518,7 @@ void GenerationCore::StartRow(std::function<void()> ready) {
     rowThread_->Post([this, ready = std::move(ready)] {
         // A row that fails (memory) still reports back; FinishRow rethrows.
         try {
-            pool_->Run(job_->task);
+            RunRow();
         } catch (...) {
             rowFault_ = std::current_exception();
         }
@@ -479,6 +584,7 @@ void GenerationCore::FinishRow() {
             }
         }
         worker.computed.clear();
+        IterationsDone += std::exchange(worker.iterations, 0);
         if (worker.orbit.X[0] == 1.0) orbitEntryZeroIsOne_ = true;
         faultsSeen_.wrongBlendNumber |= worker.report.wrongBlendNumber;
         faultsSeen_.wrongOrderNumber |= worker.report.wrongOrderNumber;

@@ -4,6 +4,7 @@
 // the row-by-row interface, the headless renderer through Generate().
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "colour_mapping.h"
+#include "deep_compute.h"
 #include "exact_view.h"
 #include "iteration_context.h"
 #include "messages.h"
@@ -109,7 +111,9 @@ public:
     int32_t FirstPictureRow = 0;
 
     int32_t LastFormulaNo = 0;
-    bool StopRequested = true;  // cleared while a generation may go on
+    // Cleared while a generation may go on; deep pixels and reference
+    // orbits, which take long, also stop within a row when it is set.
+    std::atomic<bool> StopRequested{true};
     bool ParamsValid = true;    // cleared by the parameter-file reader
     int32_t PixelX = 0;
     int32_t PixelY = 0;
@@ -121,7 +125,22 @@ public:
     double ImageXMax = 0.0;
     double ImageYMax = 0.0;
 
-    // Binds the plug-in (see BindPlugin in plugin_binding.h) and prepares the workers.
+    // When pictures are computed by the deep path (see deep_compute.h), and
+    // whether it iterates every pixel directly in MPFR (the yardstick).
+    DeepPolicy Deep = DeepPolicy::Automatic;
+    bool DeepDirect = false;
+    // Whether the generation in progress (or the last one) computes deep.
+    bool DeepInUse() const { return deepPicture_; }
+    // The loop-head tests (IterCount) of every pixel computed since the
+    // generation began, for speed figures.
+    int64_t IterationsDone = 0;
+    // Reference orbits computed so far: one per view, none for a new pass.
+    int32_t DeepReferencesComputed() const { return deepReferences_; }
+    // The time those took, for speed figures.
+    double DeepReferenceSeconds() const { return deepReferenceSeconds_; }
+
+    // Binds the plug-in (see BindPlugin in plugin_binding.h), the deep
+    // formulas' library beside it, and prepares the workers.
     bool BindPlugin(const std::vector<std::string>& folders = DefaultPluginFolders(),
                     const std::string& fileName = kPluginFileName);
     bool PluginBound() const { return binding_.Bound(); }
@@ -199,11 +218,17 @@ private:
     bool TakeOverColumns(Worker& taker);
     // Pixels [first, end) of the job, counted over its runs in order.
     void ComputeIndices(Worker& worker, int64_t first, int64_t end);
-    // The one place that computes pixels: pixels [from, to) of `run`, the
-    // job's pixels from index `base` on being the run's.
+    // The one place that computes pixels, by doubles or by the deep path:
+    // pixels [from, to) of `run`, the job's pixels from index `base` on
+    // being the run's.
     void ComputeRun(Worker& worker, const PixelRun& run, int64_t base, int32_t from, int32_t to);
     // Each pixel of the job's runs stands for its block until refined.
     void FillBlocks(imaging::Picture& picture);
+    // Builds the deep frame for the row about to start; false: doubles.
+    bool PrepareDeepRow();
+    // What a row does on its own thread before the workers: the reference orbit.
+    void RunRow();
+    static int32_t GoOn(void* core);
     // Shows each fault of a pass once: `reported` remembers what was shown.
     void ReportFaults(const colour::ColourPassReport& seen, colour::ColourPassReport& reported);
 
@@ -224,6 +249,14 @@ private:
     bool privateInstances_ = false;
     bool orbitEntryZeroIsOne_ = false;
     colour::ColourPassReport faultsSeen_, faultsReported_;
+    std::unique_ptr<DeepLibrary> deepLibrary_;
+    bool deepPicture_ = false;
+    bool deepMissingReported_ = false;
+    DeepFrame deepFrame_;
+    std::string deepFrameKey_;
+    DeepReference deepReference_;
+    int32_t deepReferences_ = 0;
+    double deepReferenceSeconds_ = 0.0;
 };
 
 }  // namespace engine

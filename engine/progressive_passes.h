@@ -42,6 +42,9 @@ public:
     PassPlan(int32_t width, int32_t height);
 
     bool Done() const { return next_ >= jobs_.size(); }
+    // The first job is the first pass's top row alone: the one job with the
+    // picture's first pixel, which alone takes c as the generation found it.
+    bool AtFirstJob() const { return next_ == 0; }
     const PixelJob& Current() const { return jobs_[next_]; }
     void Next() { ++next_; }
     // Whether the current job is the last of its pass.

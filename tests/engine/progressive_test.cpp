@@ -2,8 +2,10 @@
 // pass's pixels on its grid, jobs of about a row.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
+#include "deep_support.h"
 #include "progressive_passes.h"
 
 namespace {
@@ -45,6 +47,13 @@ TEST(PassPlan, EveryPixelOnceCoarsestFirstInJobsOfAboutARow) {
             }
         }
         EXPECT_EQ(plan.PixelsLeft(), 0);
+        // The picture's first pixel is in a job of its own row alone.
+        engine::PassPlan fresh(width, height);
+        ASSERT_TRUE(fresh.AtFirstJob());
+        EXPECT_EQ(fresh.Current().runs.size(), 1u);
+        EXPECT_EQ(fresh.Current().runs.front().row, 0);
+        fresh.Next();
+        EXPECT_FALSE(fresh.AtFirstJob());
         for (int32_t v : block) EXPECT_NE(v, 0);
         EXPECT_EQ(block[0], first);
         ASSERT_FALSE(passEnds.empty());
@@ -57,6 +66,46 @@ TEST(PassPlan, EveryPixelOnceCoarsestFirstInJobsOfAboutARow) {
     EXPECT_EQ(engine::PassPlan::FirstBlock(65535, 1500), 128);
     EXPECT_TRUE(engine::PassPlan(0, 5).Done());
     EXPECT_TRUE(engine::PassPlan(5, -1).Done());
+}
+
+// Views computed by the deep path: the passes hand the library runs of
+// every other pixel, and give the picture and record of rows.
+TEST(PassPlan, DeepViewsInPassesAreTheirPicturesInRows) {
+    const auto misiurewicz = deep_support::MisiurewiczPoint(300);
+    for (const bool julia : {false, true}) {
+        deep_support::DeepCase c;
+        c.centerX = misiurewicz.first;
+        c.centerY = misiurewicz.second;
+        c.magnification = "1E40";
+        c.width = 21;
+        c.height = 11;
+        c.maxit = 120;
+        c.render = 9;
+        c.julia = julia;
+        c.juliaX = "0";  // blend 22 moves the constant's zero part off zero after the first pixel
+        c.juliaY = "0.6";
+        if (julia) c.blend = 22;
+        std::vector<imaging::Picture> pictures;
+        std::vector<TIterationContext> records;
+        for (const engine::ComputeOrder order : {engine::ComputeOrder::Rows, engine::ComputeOrder::Passes}) {
+            engine::GenerationHost host;
+            engine::GenerationCore core(host);
+            ASSERT_TRUE(core.BindPlugin({HALVANE_BIN_DIR}));
+            core.SetThreadCount(2);
+            core.Deep = engine::DeepPolicy::Always;
+            deep_support::Apply(core, c);
+            imaging::Picture picture(c.width, c.height);
+            core.CurrentImage = &picture;
+            for (int run = 0; run < 2; ++run) core.Generate(std::nullopt, order);  // then with c fixed
+            ASSERT_TRUE(core.DeepInUse());
+            pictures.push_back(picture);
+            records.push_back(core.Context);
+        }
+        EXPECT_TRUE(pictures[0] == pictures[1]) << "julia " << julia;
+        EXPECT_EQ(records[0].CRe, records[1].CRe);
+        EXPECT_EQ(records[0].ZIm, records[1].ZIm);
+        EXPECT_EQ(records[0].IterCount, records[1].IterCount);
+    }
 }
 
 }  // namespace
