@@ -259,7 +259,9 @@ void GenerationCore::ComputePixels(Worker& worker) {
     worker.orbit.X[0] = job.entryZero;
     worker.orbit.Y[0] = job.entryZero;
     if (job.width == 0) return;
-    if (worker.rowPixels.Width() != job.width) worker.rowPixels = imaging::Picture(job.width, 1);
+    if (worker.rowPixels.Width() != job.width) {
+        worker.rowPixels = imaging::Picture(job.width, 1, imaging::Picture::WideRows{});
+    }
     if (job.fillBuffers) {
         worker.renderX.resize(static_cast<size_t>(job.width));
         worker.renderY.resize(static_cast<size_t>(job.width));
