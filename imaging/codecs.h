@@ -45,6 +45,35 @@ private:
     std::vector<uint8_t>& bytes_;
 };
 
+// Writes what it is given to a file descriptor, the small pieces (headers,
+// chunk frames) gathered into larger writes.
+class FileSink : public ByteSink {
+public:
+    explicit FileSink(int fd) : fd_(fd) { pending_.reserve(kGather); }
+    [[nodiscard]] bool Put(const uint8_t* data, size_t size) override;
+    // Writes what is gathered; false when the file refuses it.
+    [[nodiscard]] bool Flush();
+    // Why the file refused the bytes, or "".
+    const std::string& Error() const { return error_; }
+
+private:
+    static constexpr size_t kGather = size_t{64} << 10;
+    bool Write(const uint8_t* data, size_t size);
+    int fd_;
+    std::vector<uint8_t> pending_;
+    std::string error_;
+};
+
+// The formats a file name's extension names for saving.
+enum class SaveFormat { None, Bmp, Jpeg, Pbm, Pgm, Ppm, Png, Tga, Tiff };
+SaveFormat SaveFormatOf(const std::string& name);
+// Encodes `picture` in `format` with `options`; "" or why not (kSinkRefused
+// when the sink refused the bytes).
+[[nodiscard]] std::string EncodeAs(const Picture& picture, SaveFormat format, const ImageFileOptions& options,
+                                   ByteSink& out, const std::string& comment);
+// "NAME: unknown image file extension ..." and the like.
+std::string UnknownExtension(const std::string& path);
+
 // A byte buffer that grows without clearing what it adds.
 class ByteBuffer {
 public:
@@ -97,6 +126,69 @@ enum class PnmKind { Bitmap, Greymap, Pixmap };
 // COM marker, TIFF as the ImageDescription tag.
 [[nodiscard]] std::string EncodePng(const Picture& picture, const ImageFileOptions& options, ByteSink& out,
                                     const std::string& comment = {});
+
+// Encodes a picture from its rows as they come, top to bottom, in bands of
+// any height; the file is the same whatever the bands. Rows are packed R, G,
+// B bytes, 3 * width a row, one band's rows after each other.
+class RowEncoder {
+public:
+    virtual ~RowEncoder() = default;
+    // Takes the next `count` rows; no more than the picture has left.
+    [[nodiscard]] virtual std::string Rows(const uint8_t* rgb, int32_t count) = 0;
+    // Ends the file once every row has come.
+    [[nodiscard]] virtual std::string Finish() = 0;
+};
+
+// The PNG writer: the header chunks (with the comment) go to `out` at once,
+// the picture data as its pieces are compressed. "" in `error` or why not.
+std::unique_ptr<RowEncoder> MakePngEncoder(ByteSink& out, int32_t width, int32_t height,
+                                           const ImageFileOptions& options, const std::string& comment,
+                                           std::string& error);
+
+// Where a TIFF writer writes: libtiff goes back to fill in the header, so
+// the target is a vector or a file open for reading and writing.
+struct TiffTarget {
+    std::vector<uint8_t>* bytes = nullptr;
+    int fd = -1;
+};
+// How a TIFF file is laid out: grey pictures are written as a grey scale
+// (decided before the first row), and BigTIFF's 64-bit offsets are used
+// where the file could pass `bigTiffAbove` bytes.
+struct TiffLayout {
+    bool grey = false;
+    uint64_t bigTiffAbove = 0xFFFFFFFFu;
+};
+std::unique_ptr<RowEncoder> MakeTiffEncoder(TiffTarget target, int32_t width, int32_t height,
+                                            const ImageFileOptions& options, const std::string& comment,
+                                            const TiffLayout& layout, std::string& error);
+// Reads back every row of a TIFF file this writer made in colour (RGB or
+// CMYK) and hands them to `to` as RGB; for making a grey file of one whose
+// rows proved all grey. "" or why not.
+[[nodiscard]] std::string CopyTiffRows(int fd, int32_t width, int32_t height, RowEncoder& to);
+// Decodes a picture's rows as they are asked for, top to bottom, into packed
+// R, G, B bytes.
+class RowDecoder {
+public:
+    virtual ~RowDecoder() = default;
+    int32_t Width() const { return width_; }
+    int32_t Height() const { return height_; }
+    // The next `count` rows; no more than are left.
+    [[nodiscard]] virtual std::string Rows(uint8_t* rgb, int32_t count) = 0;
+
+protected:
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+};
+// Readers of the rows of a PNG file (none, with `interlaced` set, for an
+// interlaced one) and of a TIFF file of `size` bytes open at `fd` (the
+// descriptor stays the caller's); sides up to Picture::kMaxSide, any number
+// of pixels. None, with `error` set, for a file they refuse.
+std::unique_ptr<RowDecoder> OpenPngRows(int fd, const ImageFileOptions& options, bool& interlaced,
+                                        std::string& error);
+std::unique_ptr<RowDecoder> OpenTiffRows(int fd, uint64_t size, std::string& error);
+
+// Whether every pixel of the rows is grey (red = green = blue).
+bool RowsAreGrey(const uint8_t* rgb, size_t pixels);
 [[nodiscard]] std::string EncodeJpeg(const Picture& picture, const ImageFileOptions& options, ByteSink& out,
                                      const std::string& comment = {});
 [[nodiscard]] std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, ByteSink& out,

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "codecs.h"
+#include "file_access.h"
 
 namespace imaging {
 
@@ -38,6 +39,26 @@ bool VectorSink::Put(const uint8_t* data, size_t size) {
         return false;
     }
     return true;
+}
+
+bool FileSink::Put(const uint8_t* data, size_t size) {
+    if (!error_.empty()) return false;
+    if (pending_.size() + size <= kGather) {
+        pending_.insert(pending_.end(), data, data + size);
+        return true;
+    }
+    return Flush() && Write(data, size);
+}
+
+bool FileSink::Flush() {
+    const bool ok = pending_.empty() || Write(pending_.data(), pending_.size());
+    pending_.clear();
+    return ok;
+}
+
+bool FileSink::Write(const uint8_t* data, size_t size) {
+    error_ = WriteAll(fd_, data, size);
+    return error_.empty();
 }
 
 uint8_t* ByteBuffer::Extend(size_t count) {

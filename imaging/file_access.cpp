@@ -170,6 +170,27 @@ std::string ReplaceFileContents(const std::string& path, const uint8_t* data, si
 }
 
 std::string ReplaceFileContents(const std::string& path, const ContentWriter& write) {
+    FileReplacement replacement;
+    if (std::string failure = replacement.Begin(path); !failure.empty()) return failure;
+    if (std::string failure = write(replacement.Descriptor()); !failure.empty()) return failure;
+    return replacement.Commit();
+}
+
+namespace {
+// Creates a new temporary file beside `target`; the descriptor or -1.
+int CreateTemporary(const std::string& target, std::string& temporary) {
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = TemporaryName(target, attempt);
+        fd = open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    return fd;
+}
+}  // namespace
+
+std::string FileReplacement::Begin(const std::string& path) {
+    Abandon();
     std::string target;
     int error = 0;
     if (!FollowLinks(path, target, error)) return ErrorText(error);
@@ -185,39 +206,65 @@ std::string ReplaceFileContents(const std::string& path, const ContentWriter& wr
             return "the file is read-only";
         }
     }
-
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = TemporaryName(target, attempt);
-        fd = open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
+    const int fd = CreateTemporary(target, temporary_);
     if (fd < 0) return "cannot create a file in its folder: " + ErrorText(errno);
+    fd_ = fd;
+    target_ = target;
+    exists_ = exists;
+    existing_ = existing;
+    return "";
+}
 
-    std::string failure = write(fd);
-    if (failure.empty()) {
-        if (const int synced = Sync(fd); synced != 0) failure = ErrorText(synced);
+int FileReplacement::Restart(std::string& reason) {
+    if (fd_ < 0) {
+        reason = "nothing is being written";
+        return -1;
     }
+    std::string fresh;
+    const int fd = CreateTemporary(target_, fresh);
+    if (fd < 0) {
+        reason = "cannot create a file in its folder: " + ErrorText(errno);
+        return -1;
+    }
+    unlink(temporary_.c_str());
+    const int old = fd_;
+    fd_ = fd;
+    temporary_ = fresh;
+    return old;
+}
+
+void FileReplacement::Abandon() {
+    if (fd_ < 0) return;
+    close(fd_);
+    unlink(temporary_.c_str());
+    fd_ = -1;
+}
+
+std::string FileReplacement::Commit() {
+    if (fd_ < 0) return "nothing is being written";
+    const int fd = fd_;
+    fd_ = -1;
+    std::string failure;
+    if (const int synced = Sync(fd); synced != 0) failure = ErrorText(synced);
     bool inPlace = false;
-    if (failure.empty() && exists) {
+    if (failure.empty() && exists_) {
         struct stat created {};
         const bool sameOwner =
-            fstat(fd, &created) == 0 && created.st_uid == existing.st_uid && created.st_gid == existing.st_gid;
+            fstat(fd, &created) == 0 && created.st_uid == existing_.st_uid && created.st_gid == existing_.st_gid;
         // Replacing would cut the other links off, or give the file to us.
-        inPlace = existing.st_nlink > 1 || (!sameOwner && fchown(fd, existing.st_uid, existing.st_gid) != 0);
+        inPlace = existing_.st_nlink > 1 || (!sameOwner && fchown(fd, existing_.st_uid, existing_.st_gid) != 0);
         // After fchown, which clears the set-id bits.
-        if (!inPlace && fchmod(fd, existing.st_mode & 07777) != 0) failure = ErrorText(errno);
+        if (!inPlace && fchmod(fd, existing_.st_mode & 07777) != 0) failure = ErrorText(errno);
     }
-    if (failure.empty() && inPlace) failure = CopyInPlace(fd, target, existing);
+    if (failure.empty() && inPlace) failure = CopyInPlace(fd, target_, existing_);
     if (close(fd) != 0 && failure.empty()) failure = ErrorText(errno);
-    if (failure.empty() && !inPlace && std::rename(temporary.c_str(), target.c_str()) != 0) {
+    if (failure.empty() && !inPlace && std::rename(temporary_.c_str(), target_.c_str()) != 0) {
         failure = ErrorText(errno);
     }
-    if (!failure.empty() || inPlace) unlink(temporary.c_str());
+    if (!failure.empty() || inPlace) unlink(temporary_.c_str());
     if (!failure.empty()) return failure;
     // Makes the rename itself durable; a failure here loses nothing written.
-    const std::string folder = FolderOf(target);
+    const std::string folder = FolderOf(target_);
     const int folderFd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd >= 0) {
         fsync(folderFd);

@@ -2,6 +2,8 @@
 // that does both, for the picture files and the parameter file alike.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -31,6 +33,38 @@ using ContentWriter = std::function<std::string(int fd)>;
 // success, else the reason, one short phrase.
 [[nodiscard]] std::string ReplaceFileContents(const std::string& path, const ContentWriter& write);
 [[nodiscard]] std::string ReplaceFileContents(const std::string& path, const uint8_t* data, size_t size);
+
+// The steps of ReplaceFileContents for a writer that writes over time: Begin
+// checks the target and makes the temporary file, the caller writes to
+// Descriptor(), Commit puts the contents under the final name. Abandoning,
+// or destroying an uncommitted replacement, removes the temporary file: the
+// target is never touched by a write that does not finish.
+class FileReplacement {
+public:
+    FileReplacement() = default;
+    ~FileReplacement() { Abandon(); }
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    // "" or the reason, one short phrase, as ReplaceFileContents.
+    [[nodiscard]] std::string Begin(const std::string& path);
+    // The temporary file, open for reading and writing; -1 when not begun.
+    int Descriptor() const { return fd_; }
+    // Starts the contents afresh in a new temporary file and returns the
+    // descriptor of the old one, which no longer has a name (the caller
+    // reads it back and closes it); -1 with `reason` set on failure.
+    [[nodiscard]] int Restart(std::string& reason);
+    // "" or the reason; the replacement is over either way.
+    [[nodiscard]] std::string Commit();
+    void Abandon();
+
+private:
+    std::string target_;
+    std::string temporary_;
+    int fd_ = -1;
+    bool exists_ = false;
+    struct stat existing_ {};  // the target as Begin found it
+};
 
 // Writes all `size` bytes at the descriptor's position; "" or strerror text.
 [[nodiscard]] std::string WriteAll(int fd, const uint8_t* data, size_t size);

@@ -11,6 +11,7 @@
 #include <new>
 #include <utility>
 
+#include "band_writer.h"
 #include "codecs.h"
 #include "file_access.h"
 
@@ -31,7 +32,7 @@ std::string LowerExtension(const std::string& path) {
     return extension;
 }
 
-Format SaveFormat(const std::string& extension) {
+Format SavedAs(const std::string& extension) {
     if (extension == "bmp") return Format::Bmp;
     if (extension == "jpg" || extension == "jpeg" || extension == "jif") return Format::Jpeg;
     if (extension == "pbm") return Format::Pbm;
@@ -46,7 +47,7 @@ Format SaveFormat(const std::string& extension) {
 Format LoadFormat(const std::string& extension) {
     if (extension == "dib" || extension == "rle") return Format::Bmp;
     if (extension == "pcx") return Format::Pcx;
-    return SaveFormat(extension);
+    return SavedAs(extension);
 }
 
 std::string UnknownExtension(const std::string& path, const std::string& extension) {
@@ -84,57 +85,51 @@ std::string CheckSize(int64_t width, int64_t height) {
     return "";
 }
 
-bool CanSave(const std::string& path) { return SaveFormat(LowerExtension(path)) != Format::None; }
+bool CanSave(const std::string& path) { return SavedAs(LowerExtension(path)) != Format::None; }
 
 bool CanLoad(const std::string& path) { return LoadFormat(LowerExtension(path)) != Format::None; }
 
 namespace {
 
-// Writes what it is given to a file, the small pieces (headers, chunk
-// frames) gathered into larger writes.
-class FileSink : public ByteSink {
-public:
-    explicit FileSink(int fd) : fd_(fd) { pending_.reserve(kGather); }
-    bool Put(const uint8_t* data, size_t size) override {
-        if (!error_.empty()) return false;
-        if (pending_.size() + size <= kGather) {
-            pending_.insert(pending_.end(), data, data + size);
-            return true;
-        }
-        return Flush() && Write(data, size);
+SaveFormat ToSaveFormat(Format format) {
+    switch (format) {
+        case Format::Bmp: return SaveFormat::Bmp;
+        case Format::Jpeg: return SaveFormat::Jpeg;
+        case Format::Pbm: return SaveFormat::Pbm;
+        case Format::Pgm: return SaveFormat::Pgm;
+        case Format::Ppm: return SaveFormat::Ppm;
+        case Format::Png: return SaveFormat::Png;
+        case Format::Tga: return SaveFormat::Tga;
+        case Format::Tiff: return SaveFormat::Tiff;
+        case Format::Pcx:
+        case Format::None: break;
     }
-    bool Flush() {
-        const bool ok = pending_.empty() || Write(pending_.data(), pending_.size());
-        pending_.clear();
-        return ok;
-    }
-    const std::string& Error() const { return error_; }
-
-private:
-    static constexpr size_t kGather = size_t{64} << 10;
-    bool Write(const uint8_t* data, size_t size) {
-        error_ = WriteAll(fd_, data, size);
-        return error_.empty();
-    }
-    int fd_;
-    std::vector<uint8_t> pending_;
-    std::string error_;
-};
+    return SaveFormat::None;
+}
 
 std::string Encode(const Picture& picture, Format format, ByteSink& out, const std::string& comment) {
-    const ImageFileOptions& options = Options();
+    return EncodeAs(picture, ToSaveFormat(format), Options(), out, comment);
+}
+
+}  // namespace
+
+SaveFormat SaveFormatOf(const std::string& name) { return ToSaveFormat(SavedAs(LowerExtension(name))); }
+
+std::string UnknownExtension(const std::string& path) { return UnknownExtension(path, LowerExtension(path)); }
+
+std::string EncodeAs(const Picture& picture, SaveFormat format, const ImageFileOptions& options, ByteSink& out,
+                     const std::string& comment) {
     try {
         switch (format) {
-            case Format::Bmp: return EncodeBmp(picture, out);
-            case Format::Jpeg: return EncodeJpeg(picture, options, out, comment);
-            case Format::Pbm: return EncodePnm(picture, PnmKind::Bitmap, options.PnmBinary, out);
-            case Format::Pgm: return EncodePnm(picture, PnmKind::Greymap, options.PnmBinary, out);
-            case Format::Ppm: return EncodePnm(picture, PnmKind::Pixmap, options.PnmBinary, out);
-            case Format::Png: return EncodePng(picture, options, out, comment);
-            case Format::Tga: return EncodeTga(picture, out);
-            case Format::Tiff: return EncodeTiff(picture, options, out, comment);
-            case Format::Pcx:
-            case Format::None: break;
+            case SaveFormat::Bmp: return EncodeBmp(picture, out);
+            case SaveFormat::Jpeg: return EncodeJpeg(picture, options, out, comment);
+            case SaveFormat::Pbm: return EncodePnm(picture, PnmKind::Bitmap, options.PnmBinary, out);
+            case SaveFormat::Pgm: return EncodePnm(picture, PnmKind::Greymap, options.PnmBinary, out);
+            case SaveFormat::Ppm: return EncodePnm(picture, PnmKind::Pixmap, options.PnmBinary, out);
+            case SaveFormat::Png: return EncodePng(picture, options, out, comment);
+            case SaveFormat::Tga: return EncodeTga(picture, out);
+            case SaveFormat::Tiff: return EncodeTiff(picture, options, out, comment);
+            case SaveFormat::None: break;
         }
     } catch (const std::bad_alloc&) {
         return "out of memory";
@@ -142,10 +137,12 @@ std::string Encode(const Picture& picture, Format format, ByteSink& out, const s
     return "cannot write this format";
 }
 
+namespace {
+
 // The format to save `name` in, or why there is none.
-std::string SaveFormatOf(const Picture& picture, const std::string& name, Format& format) {
+std::string CheckSaving(const Picture& picture, const std::string& name, Format& format) {
     const std::string extension = LowerExtension(name);
-    format = SaveFormat(extension);
+    format = SavedAs(extension);
     if (format == Format::None) return UnknownExtension(name, extension);
     if (picture.Empty()) return name + ": there is no picture to save";
     return "";
@@ -160,7 +157,7 @@ std::string EncodeImage(const Picture& picture, const std::string& name, std::ve
 std::string EncodeImage(const Picture& picture, const std::string& name, std::vector<uint8_t>& bytes,
                         const std::string& comment) {
     Format format = Format::None;
-    if (std::string error = SaveFormatOf(picture, name, format); !error.empty()) return error;
+    if (std::string error = CheckSaving(picture, name, format); !error.empty()) return error;
     std::vector<uint8_t> out;
     VectorSink sink(out);
     if (std::string error = Encode(picture, format, sink, comment); !error.empty()) {
@@ -176,7 +173,16 @@ std::string SaveImageFile(const Picture& picture, const std::string& path) {
 
 std::string SaveImageFile(const Picture& picture, const std::string& path, const std::string& comment) {
     Format format = Format::None;
-    if (std::string error = SaveFormatOf(picture, path, format); !error.empty()) return error;
+    if (std::string error = CheckSaving(picture, path, format); !error.empty()) return error;
+    // PNG and TIFF have one writer, the band writer's.
+    if (format == Format::Png || format == Format::Tiff) {
+        BandWriter writer;
+        if (std::string error = writer.Open(path, picture.Width(), picture.Height(), comment, Options());
+            !error.empty())
+            return error;
+        if (std::string error = writer.WriteBand(picture); !error.empty()) return error;
+        return writer.Finish();
+    }
     // The bytes go to the file as they are made; an encoder's own failure
     // is told apart from the file's.
     std::string encoderError;

@@ -4,9 +4,11 @@
 // every C++ object those functions use lives in a state record owned by
 // their caller, so no destructor is ever skipped.
 #include <png.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
@@ -36,6 +38,13 @@ struct PngState {
     Picture picture;
     std::vector<png_bytep> rows;
     ImageInfo info;
+    int fileDepth = 0;
+    int fileColourType = 0;
+    uint64_t dataBytes = UINT64_MAX;  // in the IDAT chunks, when counted
+    // Reading a file instead of memory, through a buffer of `data`'s size
+    int fd = -1;
+    std::vector<uint8_t> buffer;
+    int fileError = 0;
     // Writing
     ByteSink* out = nullptr;
     bool refused = false;
@@ -57,8 +66,33 @@ void OnError(png_structp png, png_const_charp message) {
 
 void OnWarning(png_structp, png_const_charp) {}
 
+// Refills the buffer from the file; false at its end or on a read error.
+bool Refill(PngState* state) {
+    for (;;) {
+        const ssize_t got = read(state->fd, state->buffer.data(), state->buffer.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) state->fileError = errno;
+        if (got <= 0) return false;
+        state->data = state->buffer.data();
+        state->size = static_cast<size_t>(got);
+        state->pos = 0;
+        return true;
+    }
+}
+
 void ReadBytes(png_structp png, png_bytep target, size_t count) {
     auto* state = static_cast<PngState*>(png_get_io_ptr(png));
+    while (state->fd >= 0 && count > state->size - state->pos) {
+        const size_t part = state->size - state->pos;
+        if (part > 0) std::memcpy(target, state->data + state->pos, part);
+        target += part;
+        count -= part;
+        state->pos = state->size;
+        if (!Refill(state)) {
+            if (state->fileError) Refuse(png, state, "cannot read the file");
+            Refuse(png, state, "truncated: the file ends inside the PNG data");
+        }
+    }
     if (count > state->size - state->pos) Refuse(png, state, "truncated: the file ends inside the PNG data");
     std::memcpy(target, state->data + state->pos, count);
     state->pos += count;
@@ -83,9 +117,11 @@ const char* ColourTypeName(int type) {
     }
 }
 
-// Returns false with state->message set when libpng or the checks refuse the file.
-bool RunRead(png_structp png, png_infop info, PngState* state) {
-    if (setjmp(png_jmpbuf(png))) return false;
+// Reads the chunks up to the picture data and sets libpng to give 8-bit
+// RGB rows, corrected for the screen's gamma when asked. Sides up to
+// `maxSide`, and pictures readable whole when `whole`. Runs inside a
+// function that holds the setjmp.
+void StartReading(png_structp png, png_infop info, PngState* state, bool whole) {
     png_set_read_fn(png, state, ReadBytes);
     png_set_user_limits(png, Picture::kMaxSide, Picture::kMaxSide);
     // Ancillary chunks (text, profiles) are allocated as long as they claim
@@ -99,16 +135,25 @@ bool RunRead(png_structp png, png_infop info, PngState* state) {
 
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
-    const int depth = png_get_bit_depth(png, info);
-    const int type = png_get_color_type(png, info);
-    const int interlace = png_get_interlace_type(png, info);
-    if (!SizeReadable(width, height)) {
+    if (whole && !SizeReadable(width, height)) {
         char refusal[120];
         std::snprintf(refusal, sizeof refusal, "the picture size %lu by %lu is larger than this program accepts",
                       static_cast<unsigned long>(width), static_cast<unsigned long>(height));
         Refuse(png, state, refusal);
     }
+    // Deflate makes at most 1032 bytes of one: a file whose picture data
+    // cannot hold its rows is refused before memory is taken for them.
+    const uint64_t stored = uint64_t{png_get_rowbytes(png, info)} * height;
+    if (state->dataBytes < stored / 1032 + (stored % 1032 != 0)) {
+        char refusal[160];
+        std::snprintf(refusal, sizeof refusal, "damaged PNG file: %llu bytes of picture data cannot hold a %lu by %lu picture",
+                      static_cast<unsigned long long>(state->dataBytes), static_cast<unsigned long>(width),
+                      static_cast<unsigned long>(height));
+        Refuse(png, state, refusal);
+    }
 
+    state->fileDepth = png_get_bit_depth(png, info);
+    state->fileColourType = png_get_color_type(png, info);
     png_set_scale_16(png);
     png_set_palette_to_rgb(png);
     png_set_expand_gray_1_2_4_to_8(png);
@@ -118,9 +163,20 @@ bool RunRead(png_structp png, png_infop info, PngState* state) {
     if (state->correctGamma && png_get_gAMA(png, info, &fileGamma) && fileGamma > 0.0) {
         png_set_gamma(png, state->screenGamma, fileGamma);
     }
-    png_set_interlace_handling(png);
+    if (whole) png_set_interlace_handling(png);
     png_read_update_info(png, info);
     if (png_get_rowbytes(png, info) != size_t{width} * 3) Refuse(png, state, "unexpected row layout after conversion");
+}
+
+// Returns false with state->message set when libpng or the checks refuse the file.
+bool RunRead(png_structp png, png_infop info, PngState* state) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    StartReading(png, info, state, true);
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    const int depth = state->fileDepth;
+    const int type = state->fileColourType;
+    const int interlace = png_get_interlace_type(png, info);
 
     state->picture = Picture(static_cast<int32_t>(width), static_cast<int32_t>(height));
     state->rows.resize(height);
@@ -147,12 +203,14 @@ bool RunRead(png_structp png, png_infop info, PngState* state) {
 }
 
 // The signature and the chunks before the picture data.
-bool StartFile(png_structp png, png_infop info, PngState* state, const Picture& picture, double fileGamma,
+bool StartFile(png_structp png, png_infop info, PngState* state, uint32_t width, uint32_t height, double fileGamma,
                const std::string& comment) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_write_fn(png, state, WriteBytes, FlushBytes);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(picture.Width()), static_cast<png_uint_32>(picture.Height()), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // libpng's own limit on the sides (a million) is for reading files.
+    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     if (fileGamma > 0.0) png_set_gAMA(png, info, fileGamma);
     if (!comment.empty()) {
         png_text text{};
@@ -171,19 +229,6 @@ bool WriteChunk(png_structp png, const char* type, const uint8_t* data, size_t s
     png_write_chunk(png, reinterpret_cast<png_const_bytep>(type), data, size);
     return true;
 }
-
-// Puts each piece of the compressed data into an IDAT chunk of its own.
-class IdatSink : public ByteSink {
-public:
-    IdatSink(png_structp png, const PngState& state) : png_(png), state_(state) {}
-    bool Put(const uint8_t* data, size_t size) override {
-        return WriteChunk(png_, "IDAT", data, size) && !state_.refused;
-    }
-
-private:
-    png_structp png_;
-    const PngState& state_;
-};
 
 // Speed over size: level 1 takes a quarter of the time of zlib's default
 // level 6 on a 3200 by 2400 picture, for a file about 40 % larger.
@@ -232,20 +277,15 @@ private:
 };
 
 // The filter of every row but the first is Up, which is quick and does
-// about as well as any on these pictures; the first has none.
-void FilterRows(const Picture& picture, int32_t first, int32_t count, uint8_t* out) {
-    const size_t rowBytes = size_t{3} * static_cast<uint32_t>(picture.Width());
-    for (int32_t y = first; y < first + count; ++y) {
-        const uint8_t* row = picture.Row(y);
-        if (y == 0) {
-            *out++ = 0;
-            std::memcpy(out, row, rowBytes);
-        } else {
-            *out++ = 2;
-            const uint8_t* above = picture.Row(y - 1);
-            for (size_t i = 0; i < rowBytes; ++i) out[i] = static_cast<uint8_t>(row[i] - above[i]);
-        }
-        out += rowBytes;
+// about as well as any on these pictures; the first has none. `above` is
+// the row before, or null for the picture's first row.
+void FilterRow(const uint8_t* row, const uint8_t* above, size_t rowBytes, uint8_t* out) {
+    if (above == nullptr) {
+        *out++ = 0;
+        std::memcpy(out, row, rowBytes);
+    } else {
+        *out++ = 2;
+        for (size_t i = 0; i < rowBytes; ++i) out[i] = static_cast<uint8_t>(row[i] - above[i]);
     }
 }
 
@@ -286,10 +326,15 @@ bool UsableScreenGamma(double gamma) { return std::isfinite(gamma) && gamma >= 0
 std::string DecodePng(const uint8_t* data, size_t size, const ImageFileOptions& options, Picture& picture,
                       ImageInfo& info) {
     if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return "not a PNG file (no PNG signature)";
-    if (std::string error = WalkChunks(data, size, [](std::string_view, std::string_view) { return true; });
+    uint64_t dataBytes = 0;
+    if (std::string error = WalkChunks(data, size, [&dataBytes](std::string_view type, std::string_view body) {
+            if (type == "IDAT") dataBytes += body.size();
+            return true;
+        });
         !error.empty())
         return error;
     PngState state;
+    state.dataBytes = dataBytes;
     state.data = data;
     state.size = size;
     state.correctGamma = options.GammaCorrectionOnRead && UsableScreenGamma(options.ScreenGamma);
@@ -342,54 +387,275 @@ std::string ReadPngComment(const uint8_t* data, size_t size, std::string& commen
     return "";
 }
 
+namespace {
+
+// The picture data is cut into pieces of whole rows, the same for a width
+// whatever the bands: each piece is filtered and compressed apart, on the
+// encoder threads, with its own Adler-32 checksum, and the checksums are
+// combined for the stream's end. A piece that a band leaves unfinished is
+// kept filtered until the next band completes it.
+class PngEncoder : public RowEncoder {
+public:
+    PngEncoder(ByteSink& out, uint32_t width, uint32_t height)
+        : width_(width), height_(height), rowBytes_(size_t{3} * width),
+          rowsPerPiece_(RowsPerPiece(rowBytes_ + 1, kPieceBytes)),
+          pieces_((int64_t{height} + rowsPerPiece_ - 1) / rowsPerPiece_) {
+        state_.out = &out;
+        previous_.resize(rowBytes_);
+    }
+    ~PngEncoder() override { png_destroy_write_struct(&png_, info_ ? &info_ : nullptr); }
+    PngEncoder(const PngEncoder&) = delete;
+    PngEncoder& operator=(const PngEncoder&) = delete;
+
+    std::string Start(const ImageFileOptions& options, const std::string& comment) {
+        png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state_, OnError, OnWarning);
+        if (png_) info_ = png_create_info_struct(png_);
+        if (!png_ || !info_) return "out of memory";
+        const double fileGamma =
+            options.WriteGamma && UsableScreenGamma(options.ScreenGamma) ? 1.0 / options.ScreenGamma : 0.0;
+        if (!StartFile(png_, info_, &state_, width_, height_, fileGamma, comment)) return state_.message;
+        return state_.refused ? kSinkRefused : "";
+    }
+
+    std::string Rows(const uint8_t* rgb, int32_t count) override {
+        if (count < 0 || count > static_cast<int64_t>(height_) - next_) return "more rows than the picture has";
+        if (!failure_.empty()) return failure_;
+        if (count == 0) return "";
+        try {
+            failure_ = TakeRows(rgb, count);
+        } catch (const std::bad_alloc&) {
+            failure_ = "out of memory";
+        }
+        return failure_;
+    }
+
+    std::string Finish() override {
+        if (!failure_.empty()) return failure_;
+        if (next_ != static_cast<int64_t>(height_)) return "the picture's rows did not all come";
+        const uint8_t end[4] = {static_cast<uint8_t>(checksum_ >> 24), static_cast<uint8_t>(checksum_ >> 16),
+                                static_cast<uint8_t>(checksum_ >> 8), static_cast<uint8_t>(checksum_)};
+        if (!WriteChunk(png_, "IDAT", end, sizeof end) || !WriteChunk(png_, "IEND", nullptr, 0)) {
+            return failure_ = state_.refused ? kSinkRefused : state_.message;
+        }
+        return failure_ = state_.refused ? kSinkRefused : "";
+    }
+
+private:
+    struct Piece {
+        int64_t index;     // in the picture
+        int32_t first;     // its first row in the band, or -1 for the kept piece
+        int32_t count;     // rows
+    };
+
+    std::string TakeRows(const uint8_t* rgb, int32_t count) {
+        std::vector<Piece> batch;
+        int32_t pos = 0;
+        if (keptRows_ > 0) {
+            // The kept piece takes the band's first rows.
+            const int32_t taken = std::min(count, PieceRows(piece_) - keptRows_);
+            FilterInto(kept_, rgb, 0, taken);
+            keptRows_ += taken;
+            pos = taken;
+            if (keptRows_ < PieceRows(piece_)) {
+                EndBand(rgb, count);
+                return "";
+            }
+            batch.push_back({piece_, -1, keptRows_});
+        }
+        // The whole pieces in the band, and the rows of one it leaves unfinished.
+        int64_t index = piece_ + static_cast<int64_t>(batch.size());
+        int32_t rest = 0;
+        while (pos < count) {
+            const int32_t rows = PieceRows(index);
+            if (count - pos < rows) {
+                rest = count - pos;
+                break;
+            }
+            batch.push_back({index++, pos, rows});
+            pos += rows;
+        }
+        const uint8_t* above = next_ > 0 ? previous_.data() : nullptr;
+        std::vector<uLong> checksums(batch.size());
+        std::string error = EncodeInOrder(batch.size(), [&](size_t i, ByteBuffer& buffer) {
+            const Piece& piece = batch[i];
+            std::unique_ptr<uint8_t[]> made;
+            const uint8_t* filtered = kept_.Data();
+            const size_t size = (rowBytes_ + 1) * static_cast<size_t>(piece.count);
+            if (piece.first >= 0) {
+                made.reset(new uint8_t[size]);
+                uint8_t* out = made.get();
+                for (int32_t r = piece.first; r < piece.first + piece.count; ++r, out += rowBytes_ + 1) {
+                    const uint8_t* row = rgb + rowBytes_ * static_cast<size_t>(r);
+                    FilterRow(row, r > 0 ? row - rowBytes_ : above, rowBytes_, out);
+                }
+                filtered = made.get();
+            }
+            checksums[i] = adler32(adler32(0, nullptr, 0), filtered, static_cast<uInt>(size));
+            if (piece.index == 0) PutZlibHeader(buffer);
+            Deflater().Compress(filtered, size, piece.index + 1 == pieces_, buffer);
+        }, idat_);
+        if (!error.empty()) return error == kSinkRefused && !state_.refused ? state_.message : error;
+        if (state_.refused) return kSinkRefused;
+        for (size_t i = 0; i < batch.size(); ++i) {
+            const size_t size = (rowBytes_ + 1) * static_cast<size_t>(batch[i].count);
+            checksum_ = batch[i].index == 0 ? checksums[i]
+                                            : adler32_combine(checksum_, checksums[i], static_cast<z_off_t>(size));
+        }
+        piece_ = index;
+        kept_.Clear();
+        keptRows_ = 0;
+        if (rest > 0) {
+            // The band's last rows begin a piece that a later band ends.
+            FilterInto(kept_, rgb, pos, rest);
+            keptRows_ = rest;
+        }
+        EndBand(rgb, count);
+        return "";
+    }
+
+    void EndBand(const uint8_t* rgb, int32_t count) {
+        std::memcpy(previous_.data(), rgb + rowBytes_ * static_cast<size_t>(count - 1), rowBytes_);
+        next_ += count;
+    }
+
+    // Filters rows first .. first + count - 1 of the band onto the end of `to`.
+    void FilterInto(ByteBuffer& to, const uint8_t* rgb, int32_t first, int32_t count) {
+        uint8_t* out = to.Extend((rowBytes_ + 1) * static_cast<size_t>(count));
+        for (int32_t r = first; r < first + count; ++r, out += rowBytes_ + 1) {
+            const uint8_t* row = rgb + rowBytes_ * static_cast<size_t>(r);
+            const uint8_t* above = r > 0 ? row - rowBytes_ : next_ > 0 ? previous_.data() : nullptr;
+            FilterRow(row, above, rowBytes_, out);
+        }
+    }
+
+    int32_t PieceRows(int64_t index) const {
+        return static_cast<int32_t>(std::min<int64_t>(rowsPerPiece_, int64_t{height_} - index * rowsPerPiece_));
+    }
+
+    // Puts each piece of the compressed data into an IDAT chunk of its own.
+    class IdatSink : public ByteSink {
+    public:
+        explicit IdatSink(PngEncoder& encoder) : encoder_(encoder) {}
+        bool Put(const uint8_t* data, size_t size) override {
+            return WriteChunk(encoder_.png_, "IDAT", data, size) && !encoder_.state_.refused;
+        }
+
+    private:
+        PngEncoder& encoder_;
+    };
+
+    PngState state_;
+    std::string failure_;  // once a write fails, every later call says why
+    png_structp png_ = nullptr;
+    png_infop info_ = nullptr;
+    uint32_t width_, height_;
+    size_t rowBytes_;
+    int32_t rowsPerPiece_;
+    int64_t pieces_;
+    int64_t next_ = 0;    // the next row to come
+    int64_t piece_ = 0;   // the next piece to compress
+    ByteBuffer kept_;     // the filtered rows of an unfinished piece
+    int32_t keptRows_ = 0;
+    std::vector<uint8_t> previous_;  // the last row of the band before
+    uLong checksum_ = 0;
+    IdatSink idat_{*this};
+};
+
+}  // namespace
+
+std::unique_ptr<RowEncoder> MakePngEncoder(ByteSink& out, int32_t width, int32_t height,
+                                           const ImageFileOptions& options, const std::string& comment,
+                                           std::string& error) {
+    if (width <= 0 || height <= 0) {
+        error = "the picture size " + SizeText(width, height) + " is empty or negative";
+        return nullptr;
+    }
+    try {
+        auto encoder = std::make_unique<PngEncoder>(out, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+        error = encoder->Start(options, comment);
+        if (!error.empty()) return nullptr;
+        return encoder;
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+        return nullptr;
+    }
+}
+
 std::string EncodePng(const Picture& picture, const ImageFileOptions& options, ByteSink& out,
                       const std::string& comment) {
-    PngState state;
-    state.out = &out;
-    const double fileGamma = options.WriteGamma && UsableScreenGamma(options.ScreenGamma) ? 1.0 / options.ScreenGamma : 0.0;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
-    if (!png) return "out of memory";
-    png_infop pngInfo = png_create_info_struct(png);
+    if (picture.Empty()) return "there is no picture to save";
     std::string error;
-    if (!pngInfo) {
-        error = "out of memory";
-    } else if (!StartFile(png, pngInfo, &state, picture, fileGamma, comment)) {
-        error = state.message;
-    } else {
-        // Pieces of rows are filtered and compressed apart, each with its
-        // own Adler-32 checksum, which are then combined for the stream's end.
-        const size_t rowBytes = size_t{3} * static_cast<uint32_t>(picture.Width()) + 1;
-        const int32_t rows = RowsPerPiece(rowBytes, kPieceBytes);
-        const int32_t height = picture.Height();
-        const size_t pieces = (static_cast<size_t>(height) + rows - 1) / rows;
-        std::vector<uLong> checksums(pieces);
-        IdatSink idat(png, state);
-        error = EncodeInOrder(pieces, [&](size_t piece, ByteBuffer& buffer) {
-            const int32_t first = static_cast<int32_t>(piece) * rows;
-            const int32_t count = std::min(rows, height - first);
-            const size_t size = rowBytes * static_cast<size_t>(count);
-            std::unique_ptr<uint8_t[]> filtered(new uint8_t[size]);
-            FilterRows(picture, first, count, filtered.get());
-            checksums[piece] = adler32(adler32(0, nullptr, 0), filtered.get(), static_cast<uInt>(size));
-            if (piece == 0) PutZlibHeader(buffer);
-            Deflater().Compress(filtered.get(), size, piece + 1 == pieces, buffer);
-        }, idat);
-        if (error.empty()) {
-            uLong checksum = checksums[0];
-            for (size_t piece = 1; piece < pieces; ++piece) {
-                const int32_t count = std::min(rows, height - static_cast<int32_t>(piece) * rows);
-                checksum = adler32_combine(checksum, checksums[piece], static_cast<z_off_t>(rowBytes * count));
-            }
-            const uint8_t end[4] = {static_cast<uint8_t>(checksum >> 24), static_cast<uint8_t>(checksum >> 16),
-                                    static_cast<uint8_t>(checksum >> 8), static_cast<uint8_t>(checksum)};
-            if (!WriteChunk(png, "IDAT", end, sizeof end) || !WriteChunk(png, "IEND", nullptr, 0)) {
-                error = state.message;
-            }
+    std::unique_ptr<RowEncoder> encoder =
+        MakePngEncoder(out, picture.Width(), picture.Height(), options, comment, error);
+    if (!encoder) return error;
+    if (error = encoder->Rows(picture.Row(0), picture.Height()); !error.empty()) return error;
+    return encoder->Finish();
+}
+
+namespace {
+
+bool StartRows(png_structp png, png_infop info, PngState* state, bool& interlaced) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_read_fn(png, state, ReadBytes);
+    png_set_sig_bytes(png, 0);
+    StartReading(png, info, state, false);
+    interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+    return true;
+}
+
+bool ReadRows(png_structp png, uint8_t* rgb, int32_t count, size_t rowBytes) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    for (int32_t r = 0; r < count; ++r) png_read_row(png, rgb + rowBytes * static_cast<size_t>(r), nullptr);
+    return true;
+}
+
+class PngRowDecoder : public RowDecoder {
+public:
+    ~PngRowDecoder() override { png_destroy_read_struct(&png_, info_ ? &info_ : nullptr, nullptr); }
+
+    std::string Open(int fd, const ImageFileOptions& options, bool& interlaced) {
+        state_.fd = fd;
+        state_.buffer.resize(size_t{64} << 10);
+        state_.correctGamma = options.GammaCorrectionOnRead && UsableScreenGamma(options.ScreenGamma);
+        state_.screenGamma = options.ScreenGamma;
+        if (!Refill(&state_) || state_.size < 8 || png_sig_cmp(state_.data, 0, 8) != 0) {
+            return state_.fileError ? std::string("cannot read: ") + std::strerror(state_.fileError)
+                                    : "not a PNG file (no PNG signature)";
         }
-        if (error == kSinkRefused || (error.empty() && state.refused)) error = kSinkRefused;
+        png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state_, OnError, OnWarning);
+        if (png_) info_ = png_create_info_struct(png_);
+        if (!png_ || !info_) return "out of memory";
+        if (!StartRows(png_, info_, &state_, interlaced)) return state_.message;
+        width_ = static_cast<int32_t>(png_get_image_width(png_, info_));
+        height_ = static_cast<int32_t>(png_get_image_height(png_, info_));
+        return "";
     }
-    png_destroy_write_struct(&png, pngInfo ? &pngInfo : nullptr);
-    return error;
+
+    std::string Rows(uint8_t* rgb, int32_t count) override {
+        if (!ReadRows(png_, rgb, count, size_t{3} * static_cast<uint32_t>(width_))) return state_.message;
+        return "";
+    }
+
+private:
+    PngState state_;
+    png_structp png_ = nullptr;
+    png_infop info_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<RowDecoder> OpenPngRows(int fd, const ImageFileOptions& options, bool& interlaced,
+                                        std::string& error) {
+    interlaced = false;
+    try {
+        auto decoder = std::make_unique<PngRowDecoder>();
+        error = decoder->Open(fd, options, interlaced);
+        if (!error.empty() || interlaced) return nullptr;
+        return decoder;
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+        return nullptr;
+    }
 }
 
 }  // namespace imaging

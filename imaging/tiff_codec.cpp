@@ -3,9 +3,12 @@
 // rows at a time; writing makes 8-bit RGB, CMYK or grey strips. libtiff's
 // messages are collected, never printed: refusals say in plain words what
 // is wrong.
+#include <sys/stat.h>
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -18,19 +21,39 @@ namespace imaging {
 
 namespace {
 
+// What libtiff reads and writes through: bytes in memory, a vector being
+// written, or a file descriptor (pread and pwrite, any size).
 struct TiffStream {
-    const uint8_t* data = nullptr;    // reading
-    std::vector<uint8_t>* out = nullptr;  // writing
+    const uint8_t* data = nullptr;        // reading memory
+    std::vector<uint8_t>* out = nullptr;  // writing memory
+    int fd = -1;                          // reading and writing a file
     uint64_t pos = 0;
+    uint64_t size = 0;  // of the memory read, or of the file
+    int fileError = 0;  // errno of a failed read or write of the file
     char message[256] = "";
 
     uint64_t Size() const { return out ? out->size() : size; }
-    uint64_t size = 0;
+    // Memory streams stay within the largest file the readers take.
+    uint64_t Limit() const { return fd >= 0 ? uint64_t{1} << 62 : static_cast<uint64_t>(kMaxFileBytes); }
 };
 
 tmsize_t StreamRead(thandle_t handle, void* buffer, tmsize_t count) {
     auto* s = static_cast<TiffStream*>(handle);
-    if (count <= 0 || s->out || s->pos >= s->size) return 0;
+    if (count <= 0 || s->out) return 0;
+    if (s->fd >= 0) {
+        size_t done = 0;
+        while (done < static_cast<size_t>(count)) {
+            const ssize_t got = pread(s->fd, static_cast<uint8_t*>(buffer) + done, static_cast<size_t>(count) - done,
+                                      static_cast<off_t>(s->pos + done));
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) s->fileError = errno;
+            if (got <= 0) break;
+            done += static_cast<size_t>(got);
+        }
+        s->pos += done;
+        return static_cast<tmsize_t>(done);
+    }
+    if (s->pos >= s->size) return 0;
     const uint64_t n = std::min<uint64_t>(static_cast<uint64_t>(count), s->size - s->pos);
     std::memcpy(buffer, s->data + s->pos, n);
     s->pos += n;
@@ -39,9 +62,25 @@ tmsize_t StreamRead(thandle_t handle, void* buffer, tmsize_t count) {
 
 tmsize_t StreamWrite(thandle_t handle, void* buffer, tmsize_t count) {
     auto* s = static_cast<TiffStream*>(handle);
-    if (!s->out || count < 0) return -1;
+    if ((!s->out && s->fd < 0) || count < 0) return -1;
     const uint64_t n = static_cast<uint64_t>(count);
-    if (s->pos > kMaxFileBytes || n > static_cast<uint64_t>(kMaxFileBytes) - s->pos) return -1;
+    if (s->pos > s->Limit() || n > s->Limit() - s->pos) return -1;
+    if (s->fd >= 0) {
+        size_t done = 0;
+        while (done < n) {
+            const ssize_t put = pwrite(s->fd, static_cast<const uint8_t*>(buffer) + done, n - done,
+                                       static_cast<off_t>(s->pos + done));
+            if (put < 0 && errno == EINTR) continue;
+            if (put < 0) {
+                s->fileError = errno;
+                return -1;
+            }
+            done += static_cast<size_t>(put);
+        }
+        s->pos += n;
+        s->size = std::max(s->size, s->pos);
+        return count;
+    }
     try {
         if (s->out->size() < s->pos + n) s->out->resize(s->pos + n);
     } catch (const std::bad_alloc&) {
@@ -58,9 +97,7 @@ toff_t StreamSeek(thandle_t handle, toff_t offset, int whence) {
     if (whence == SEEK_CUR) base = s->pos;
     else if (whence == SEEK_END) base = s->Size();
     else if (whence != SEEK_SET) return static_cast<toff_t>(-1);
-    if (offset > static_cast<toff_t>(kMaxFileBytes) || base + offset > static_cast<uint64_t>(kMaxFileBytes)) {
-        return static_cast<toff_t>(-1);
-    }
+    if (offset > s->Limit() || base > s->Limit() - offset) return static_cast<toff_t>(-1);
     s->pos = base + offset;
     return s->pos;
 }
@@ -102,12 +139,12 @@ void SilenceGlobalHandlers() {
     });
 }
 
-TIFF* Open(TiffStream& stream, const char* mode) {
+TIFF* Open(TiffStream& stream, const char* mode, size_t memoryLimit = LibraryMemoryLimit()) {
     SilenceGlobalHandlers();
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     if (!options) return nullptr;
     // The largest single block libtiff may allocate for a hostile file.
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(LibraryMemoryLimit()));
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(memoryLimit));
     TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, &stream);
     TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, &stream);
     TIFF* tif = TIFFClientOpenExt("picture", mode, &stream, StreamRead, StreamWrite, StreamSeek, StreamClose,
@@ -117,6 +154,8 @@ TIFF* Open(TiffStream& stream, const char* mode) {
 }
 
 std::string Failure(const TiffStream& stream, const char* fallback) {
+    // A file that cannot be written is told in the system's words.
+    if (stream.fileError != 0) return std::string("cannot save: ") + std::strerror(stream.fileError);
     return stream.message[0] ? std::string(stream.message) : std::string(fallback);
 }
 
@@ -357,73 +396,195 @@ std::string ReadTiffComment(const uint8_t* data, size_t size, std::string& comme
     return "";
 }
 
-std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, ByteSink& out,
-                       const std::string& comment) {
-    const uint32_t width = static_cast<uint32_t>(picture.Width());
-    const uint32_t height = static_cast<uint32_t>(picture.Height());
-    // A picture of greys alone is written as a grey scale.
-    bool grey = true;
-    const std::vector<uint8_t>& bytes = picture.Bytes();
-    for (size_t i = 0; grey && i < bytes.size(); i += 3) grey = bytes[i] == bytes[i + 1] && bytes[i] == bytes[i + 2];
-    const bool whiteIsZero = options.TiffGreyScale == 1;
-    const bool cmyk = !grey && options.TiffTrueColour == 1;
-    const uint16_t samples = grey ? 1 : cmyk ? 4 : 3;
+namespace {
 
-    // libtiff goes back to fill in the header: the file is made in memory,
-    // sized for its strips so that it never moves while it grows.
-    std::vector<uint8_t> file;
+// Rows of a TIFF file through libtiff's RGBA interface, as DecodeTiff reads
+// them, for the rows asked for only.
+class TiffRowDecoder : public RowDecoder {
+public:
+    ~TiffRowDecoder() override {
+        if (begun_) TIFFRGBAImageEnd(&image_);
+        if (tif_) TIFFClose(tif_);
+    }
+
+    std::string Start(int fd, uint64_t size) {
+        stream_.fd = fd;
+        stream_.size = size;
+        char head[4] = {};
+        if (size < 8 || pread(fd, head, 2, 0) != 2 || !((head[0] == 'I' && head[1] == 'I') || (head[0] == 'M' && head[1] == 'M'))) {
+            return "not a TIFF file";
+        }
+        tif_ = Open(stream_, "rm");
+        if (!tif_) return "damaged TIFF file: its first directory cannot be read";
+        uint32_t width = 0, height = 0;
+        TIFFGetField(tif_, TIFFTAG_IMAGEWIDTH, &width);
+        TIFFGetField(tif_, TIFFTAG_IMAGELENGTH, &height);
+        if (width == 0 || height == 0) return "the picture size " + SizeText(width, height) + " is empty or negative";
+        if (width > static_cast<uint32_t>(Picture::kMaxSide) || height > static_cast<uint32_t>(Picture::kMaxSide)) {
+            return "the picture size " + SizeText(width, height) + " is larger than this program accepts";
+        }
+        char refusal[1024] = "";
+        if (!TIFFRGBAImageOK(tif_, refusal)) return Unsupported(refusal);
+        if (std::string error = CheckStriles(tif_, size); !error.empty()) return error;
+        std::memset(&image_, 0, sizeof image_);
+        if (!TIFFRGBAImageBegin(&image_, tif_, 1, refusal)) return Unsupported(refusal);
+        begun_ = true;
+        if (image_.alpha == EXTRASAMPLE_UNASSALPHA && image_.UaToAa != nullptr) {
+            for (unsigned alpha = 0; alpha < 256; ++alpha) {
+                for (unsigned value = 0; value < 256; ++value) image_.UaToAa[(alpha << 8) | value] = static_cast<uint8_t>(value);
+            }
+        }
+        image_.req_orientation = ORIENTATION_TOPLEFT;
+        bottomUp_ = image_.orientation == ORIENTATION_BOTLEFT || image_.orientation == ORIENTATION_BOTRIGHT ||
+                    image_.orientation == ORIENTATION_LEFTBOT || image_.orientation == ORIENTATION_RIGHTBOT;
+        width_ = static_cast<int32_t>(width);
+        height_ = static_cast<int32_t>(height);
+        return "";
+    }
+
+    std::string Rows(uint8_t* rgb, int32_t count) override {
+        const uint32_t width = static_cast<uint32_t>(width_);
+        raster_.resize(size_t{width} * static_cast<uint32_t>(count));
+        // A file stored bottom up gives the rows asked for from its end.
+        const int64_t offset = bottomUp_ ? int64_t{height_} - next_ - count : next_;
+        image_.row_offset = static_cast<int>(offset);
+        image_.col_offset = 0;
+        if (!TIFFRGBAImageGet(&image_, raster_.data(), width, static_cast<uint32_t>(count))) {
+            return "damaged TIFF file: the picture data of rows " + std::to_string(next_ + 1) + " to " +
+                   std::to_string(next_ + count) + " cannot be decoded";
+        }
+        for (size_t i = 0; i < raster_.size(); ++i) {
+            *rgb++ = static_cast<uint8_t>(TIFFGetR(raster_[i]));
+            *rgb++ = static_cast<uint8_t>(TIFFGetG(raster_[i]));
+            *rgb++ = static_cast<uint8_t>(TIFFGetB(raster_[i]));
+        }
+        next_ += count;
+        return "";
+    }
+
+private:
+    TiffStream stream_;
+    TIFF* tif_ = nullptr;
+    TIFFRGBAImage image_;
+    bool begun_ = false;
+    bool bottomUp_ = false;
+    int64_t next_ = 0;
+    std::vector<uint32_t> raster_;
+};
+
+}  // namespace
+
+std::unique_ptr<RowDecoder> OpenTiffRows(int fd, uint64_t size, std::string& error) {
     try {
-        file.reserve(size_t{width} * height * samples + 4096);
+        auto decoder = std::make_unique<TiffRowDecoder>();
+        error = decoder->Start(fd, size);
+        if (!error.empty()) return nullptr;
+        return decoder;
     } catch (const std::bad_alloc&) {
-        return "out of memory";
+        error = "out of memory";
+        return nullptr;
     }
-    TiffStream stream;
-    stream.out = &file;
-    TIFF* tif = Open(stream, options.TiffByteOrder == 1 ? "wb" : "wl");
-    if (!tif) return Failure(stream, "libtiff cannot start a file");
+}
 
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
-                 grey ? (whiteIsZero ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK)
-                      : cmyk ? PHOTOMETRIC_SEPARATED : PHOTOMETRIC_RGB);
-    if (cmyk) TIFFSetField(tif, TIFFTAG_INKSET, INKSET_CMYK);
-    // Compression codes other than PackBits write uncompressed strips.
-    TIFFSetField(tif, TIFFTAG_COMPRESSION,
-                 options.TiffCompression == COMPRESSION_PACKBITS ? COMPRESSION_PACKBITS : COMPRESSION_NONE);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
-    const uint16_t unit = options.TiffResolutionUnit == 0   ? RESUNIT_NONE
-                          : options.TiffResolutionUnit == 2 ? RESUNIT_CENTIMETER
-                                                            : RESUNIT_INCH;
-    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, unit);
-    // libtiff writes both resolutions or neither. One whose numerator or
-    // denominator is not positive takes the other's value (square pixels);
-    // with neither usable, the resolution is left out.
-    const bool horizontal = options.TiffResHorizN > 0 && options.TiffResHorizD > 0;
-    const bool vertical = options.TiffResVertN > 0 && options.TiffResVertD > 0;
-    if (horizontal || vertical) {
-        const double x = horizontal ? static_cast<double>(options.TiffResHorizN) / options.TiffResHorizD : 0.0;
-        const double y = vertical ? static_cast<double>(options.TiffResVertN) / options.TiffResVertD : 0.0;
-        TIFFSetField(tif, TIFFTAG_XRESOLUTION, horizontal ? x : y);
-        TIFFSetField(tif, TIFFTAG_YRESOLUTION, vertical ? y : x);
+namespace {
+
+// The most bytes a file of this layout can take: the strips as stored
+// (PackBits adds a byte in 128 at worst, and one a row), the strip tables
+// and the tags.
+uint64_t TiffFileBound(uint32_t width, uint32_t height, uint16_t samples, bool packBits, size_t comment) {
+    const uint64_t rowBytes = uint64_t{width} * samples;
+    uint64_t strips = rowBytes * height;
+    if (packBits) strips += (rowBytes / 128 + 2) * height;
+    return strips + uint64_t{height} * 16 + comment + (uint64_t{64} << 10);
+}
+
+class TiffEncoder : public RowEncoder {
+public:
+    TiffEncoder(TiffTarget target, uint32_t width, uint32_t height, const ImageFileOptions& options, bool grey)
+        : width_(width), height_(height), grey_(grey), whiteIsZero_(options.TiffGreyScale == 1),
+          cmyk_(!grey && options.TiffTrueColour == 1), samples_(grey ? 1 : cmyk_ ? 4 : 3) {
+        stream_.out = target.bytes;
+        stream_.fd = target.fd;
     }
-    TIFFSetField(tif, TIFFTAG_SOFTWARE, "halvane");
-    // A comment cannot hold a zero byte: it would end the text there.
-    if (!comment.empty()) TIFFSetField(tif, TIFFTAG_IMAGEDESCRIPTION, comment.c_str());
+    ~TiffEncoder() override {
+        if (tif_) TIFFClose(tif_);
+    }
+    TiffEncoder(const TiffEncoder&) = delete;
+    TiffEncoder& operator=(const TiffEncoder&) = delete;
 
-    std::string error;
-    std::vector<uint8_t> line(size_t{width} * samples);
-    for (uint32_t y = 0; y < height && error.empty(); ++y) {
-        const uint8_t* in = picture.Row(static_cast<int32_t>(y));
-        uint8_t* p = line.data();
-        for (uint32_t x = 0; x < width; ++x, in += 3) {
-            if (grey) {
-                *p++ = whiteIsZero ? static_cast<uint8_t>(255 - in[0]) : in[0];
-            } else if (cmyk) {
+    std::string Start(const ImageFileOptions& options, const std::string& comment, uint64_t bigTiffAbove) {
+        const bool packBits = options.TiffCompression == COMPRESSION_PACKBITS;
+        const bool big = TiffFileBound(width_, height_, samples_, packBits, comment.size()) > bigTiffAbove;
+        const char* mode = options.TiffByteOrder == 1 ? (big ? "wb8" : "wb") : (big ? "wl8" : "wl");
+        tif_ = Open(stream_, mode);
+        if (!tif_) return Failure(stream_, "libtiff cannot start a file");
+        TIFFSetField(tif_, TIFFTAG_IMAGEWIDTH, width_);
+        TIFFSetField(tif_, TIFFTAG_IMAGELENGTH, height_);
+        TIFFSetField(tif_, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif_, TIFFTAG_SAMPLESPERPIXEL, samples_);
+        TIFFSetField(tif_, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif_, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+        TIFFSetField(tif_, TIFFTAG_PHOTOMETRIC,
+                     grey_ ? (whiteIsZero_ ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK)
+                           : cmyk_ ? PHOTOMETRIC_SEPARATED : PHOTOMETRIC_RGB);
+        if (cmyk_) TIFFSetField(tif_, TIFFTAG_INKSET, INKSET_CMYK);
+        // Compression codes other than PackBits write uncompressed strips.
+        TIFFSetField(tif_, TIFFTAG_COMPRESSION, packBits ? COMPRESSION_PACKBITS : COMPRESSION_NONE);
+        TIFFSetField(tif_, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif_, 0));
+        const uint16_t unit = options.TiffResolutionUnit == 0   ? RESUNIT_NONE
+                              : options.TiffResolutionUnit == 2 ? RESUNIT_CENTIMETER
+                                                                : RESUNIT_INCH;
+        TIFFSetField(tif_, TIFFTAG_RESOLUTIONUNIT, unit);
+        // libtiff writes both resolutions or neither. One whose numerator or
+        // denominator is not positive takes the other's value (square pixels);
+        // with neither usable, the resolution is left out.
+        const bool horizontal = options.TiffResHorizN > 0 && options.TiffResHorizD > 0;
+        const bool vertical = options.TiffResVertN > 0 && options.TiffResVertD > 0;
+        if (horizontal || vertical) {
+            const double x = horizontal ? static_cast<double>(options.TiffResHorizN) / options.TiffResHorizD : 0.0;
+            const double y = vertical ? static_cast<double>(options.TiffResVertN) / options.TiffResVertD : 0.0;
+            TIFFSetField(tif_, TIFFTAG_XRESOLUTION, horizontal ? x : y);
+            TIFFSetField(tif_, TIFFTAG_YRESOLUTION, vertical ? y : x);
+        }
+        TIFFSetField(tif_, TIFFTAG_SOFTWARE, "halvane");
+        // A comment cannot hold a zero byte: it would end the text there.
+        if (!comment.empty()) TIFFSetField(tif_, TIFFTAG_IMAGEDESCRIPTION, comment.c_str());
+        line_.resize(size_t{width_} * samples_);
+        return "";
+    }
+
+    std::string Rows(const uint8_t* rgb, int32_t count) override {
+        if (!failure_.empty()) return failure_;
+        if (count < 0 || count > static_cast<int64_t>(height_) - next_) return "more rows than the picture has";
+        for (int32_t r = 0; r < count; ++r, rgb += size_t{3} * width_) {
+            Convert(rgb);
+            if (TIFFWriteScanline(tif_, line_.data(), static_cast<uint32_t>(next_), 0) < 0) {
+                return failure_ = Failure(stream_, "libtiff cannot write a line");
+            }
+            ++next_;
+        }
+        return "";
+    }
+
+    std::string Finish() override {
+        if (!failure_.empty()) return failure_;
+        if (next_ != static_cast<int64_t>(height_)) return "the picture's rows did not all come";
+        const bool flushed = TIFFFlush(tif_) != 0;
+        TIFFClose(tif_);
+        tif_ = nullptr;
+        if (!flushed || stream_.message[0] || stream_.fileError) {
+            return failure_ = Failure(stream_, "libtiff cannot finish the file");
+        }
+        return "";
+    }
+
+private:
+    void Convert(const uint8_t* in) {
+        uint8_t* p = line_.data();
+        for (uint32_t x = 0; x < width_; ++x, in += 3) {
+            if (grey_) {
+                *p++ = whiteIsZero_ ? static_cast<uint8_t>(255 - in[0]) : in[0];
+            } else if (cmyk_) {
                 // Black takes what the three inks share; the inks are scaled so
                 // that (255 - ink) * (255 - black) / 255 gives the colour back.
                 const unsigned maxLevel = std::max({in[0], in[1], in[2]});
@@ -438,13 +599,111 @@ std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, 
                 *p++ = in[2];
             }
         }
-        if (TIFFWriteScanline(tif, line.data(), y, 0) < 0) error = Failure(stream, "libtiff cannot write a line");
     }
-    if (error.empty() && !TIFFFlush(tif)) error = Failure(stream, "libtiff cannot finish the file");
+
+    TiffStream stream_;
+    TIFF* tif_ = nullptr;
+    uint32_t width_, height_;
+    bool grey_, whiteIsZero_, cmyk_;
+    uint16_t samples_;
+    int64_t next_ = 0;
+    std::vector<uint8_t> line_;
+    std::string failure_;
+};
+
+}  // namespace
+
+bool RowsAreGrey(const uint8_t* rgb, size_t pixels) {
+    for (size_t i = 0; i < pixels; ++i, rgb += 3) {
+        if (rgb[0] != rgb[1] || rgb[0] != rgb[2]) return false;
+    }
+    return true;
+}
+
+std::unique_ptr<RowEncoder> MakeTiffEncoder(TiffTarget target, int32_t width, int32_t height,
+                                            const ImageFileOptions& options, const std::string& comment,
+                                            const TiffLayout& layout, std::string& error) {
+    if (width <= 0 || height <= 0) {
+        error = "the picture size " + SizeText(width, height) + " is empty or negative";
+        return nullptr;
+    }
+    try {
+        auto encoder = std::make_unique<TiffEncoder>(target, static_cast<uint32_t>(width),
+                                                     static_cast<uint32_t>(height), options, layout.grey);
+        error = encoder->Start(options, comment, layout.bigTiffAbove);
+        if (!error.empty()) return nullptr;
+        return encoder;
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+        return nullptr;
+    }
+}
+
+std::string CopyTiffRows(int fd, int32_t width, int32_t height, RowEncoder& to) {
+    TiffStream stream;
+    stream.fd = fd;
+    struct stat status {};
+    if (fstat(fd, &status) != 0) return std::strerror(errno);
+    stream.size = static_cast<uint64_t>(status.st_size);
+    TIFF* tif = Open(stream, "rm");
+    if (!tif) return Failure(stream, "libtiff cannot read the file back");
+    uint16_t photometric = PHOTOMETRIC_RGB, samples = 3;
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    std::string error;
+    if (samples != (photometric == PHOTOMETRIC_SEPARATED ? 4 : 3) || TIFFScanlineSize64(tif) != uint64_t{samples} * width) {
+        error = "the file read back is not the one written";
+    }
+    try {
+        std::vector<uint8_t> line(size_t{samples} * static_cast<uint32_t>(width));
+        std::vector<uint8_t> rgb(size_t{3} * static_cast<uint32_t>(width));
+        for (int32_t y = 0; y < height && error.empty(); ++y) {
+            if (TIFFReadScanline(tif, line.data(), static_cast<uint32_t>(y), 0) < 0) {
+                error = Failure(stream, "libtiff cannot read a line back");
+                break;
+            }
+            for (size_t x = 0; x < static_cast<uint32_t>(width); ++x) {
+                const uint8_t* in = &line[x * samples];
+                for (int c = 0; c < 3; ++c) {
+                    // CMYK gives a grey back exactly: its level is 255 - black.
+                    rgb[3 * x + c] = samples == 4 ? static_cast<uint8_t>(((255u - in[c]) * (255u - in[3]) + 127) / 255)
+                                                  : in[c];
+                }
+            }
+            error = to.Rows(rgb.data(), 1);
+        }
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+    }
     TIFFClose(tif);
-    if (error.empty() && stream.message[0]) error = stream.message;
-    if (error.empty() && !out.Put(file.data(), file.size())) error = kSinkRefused;
     return error;
+}
+
+std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, ByteSink& out,
+                       const std::string& comment) {
+    // libtiff goes back to fill in the header: the file is made in memory,
+    // sized for its strips so that it never moves while it grows.
+    if (picture.Empty()) return "there is no picture to save";
+    std::vector<uint8_t> file;
+    TiffLayout layout;
+    layout.grey = RowsAreGrey(picture.Row(0), size_t{static_cast<uint32_t>(picture.Width())} * picture.Height());
+    const size_t samples = layout.grey ? 1 : options.TiffTrueColour == 1 ? 4 : 3;
+    try {
+        file.reserve(size_t{static_cast<uint32_t>(picture.Width())} * picture.Height() * samples + 4096);
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    }
+    std::string error;
+    TiffTarget target;
+    target.bytes = &file;
+    std::unique_ptr<RowEncoder> encoder =
+        MakeTiffEncoder(target, picture.Width(), picture.Height(), options, comment, layout, error);
+    if (!encoder) return error;
+    if (error = encoder->Rows(picture.Row(0), picture.Height()); !error.empty()) return error;
+    if (error = encoder->Finish(); !error.empty()) return error;
+    encoder.reset();
+    if (!out.Put(file.data(), file.size())) return kSinkRefused;
+    return "";
 }
 
 }  // namespace imaging

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "band_writer.h"
 #include "parameter_file.h"
 #include "test_support.h"
 
@@ -24,6 +25,16 @@ struct Writer {
 };
 
 std::string SavePicture(const std::string& path) { return SaveImageFile(test::Pattern(3, 2), path); }
+
+std::string SaveInBands(const std::string& path) {
+    const Picture picture = test::Pattern(3, 2);
+    BandWriter writer;
+    if (std::string error = writer.Open(path, 3, 2, "comment"); !error.empty()) return error;
+    for (int32_t y = 0; y < 2; ++y) {
+        if (std::string error = writer.WriteRows(picture.Row(y), 1); !error.empty()) return error;
+    }
+    return writer.Finish();
+}
 
 std::string SaveParameters(const std::string& path) {
     TIterationContext ctx{};
@@ -72,7 +83,8 @@ TEST_P(ReplaceFile, SymbolicLinkStaysAndItsTargetGetsTheContents) {
 TEST_P(ReplaceFile, HardLinksAllSeeTheNewContents) {
     const std::string first = File("first");
     const std::string second = File("second");
-    test::WriteBytes(first, old_);
+    // Longer than the new contents: the file is cut to their length.
+    test::WriteBytes(first, std::vector<uint8_t>(100000, 'x'));
     ASSERT_EQ(link(first.c_str(), second.c_str()), 0);
     ASSERT_EQ(Write(first), "");
     EXPECT_EQ(Status(first).st_ino, Status(second).st_ino);
@@ -122,6 +134,7 @@ TEST_P(ReplaceFile, NamesNearTheLengthLimitStillSave) {
 
 INSTANTIATE_TEST_SUITE_P(Write, ReplaceFile,
                          testing::Values(Writer{"Picture", ".png", SavePicture},
+                                         Writer{"PictureInBands", ".tif", SaveInBands},
                                          Writer{"ParameterFile", ".vtx", SaveParameters}),
                          [](const testing::TestParamInfo<Writer>& info) { return info.param.name; });
 
