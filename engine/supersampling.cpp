@@ -62,7 +62,8 @@ std::string SupersampleProblem(const SupersampledPicture& job) {
 
 SupersampleOutcome ComputeSupersampledBands(const SupersampledPicture& job, MessageSink& messages,
                                             const BandReceiver& receive, int32_t bandRows,
-                                            const std::function<bool(int32_t done, int32_t total)>& progress) {
+                                            const std::function<bool(int32_t done, int32_t total)>& progress,
+                                            TIterationContext* finished) {
     const std::string problem = SupersampleProblem(job);
     if (!problem.empty()) {
         messages.ShowMessage(problem);
@@ -126,6 +127,7 @@ SupersampleOutcome ComputeSupersampledBands(const SupersampledPicture& job, Mess
         }
     }
     core.EndGeneration();
+    if (finished != nullptr) *finished = core.Context;
     return SupersampleOutcome::Done;
 }
 

@@ -53,10 +53,12 @@ using BandReceiver = std::function<bool(const imaging::Picture& band, int32_t ro
 // their total after every row of the large picture and cancels by returning
 // false. Messages of the computation go to `messages`; a failure (no
 // plug-in, a size that cannot be) is one of them; a receiver that stops
-// makes the outcome Failed.
+// makes the outcome Failed. `finished`, where given, receives the settings
+// record as the computation left it (the large picture's size).
 SupersampleOutcome ComputeSupersampledBands(const SupersampledPicture& job, MessageSink& messages,
                                             const BandReceiver& receive, int32_t bandRows = 0,
-                                            const std::function<bool(int32_t done, int32_t total)>& progress = {});
+                                            const std::function<bool(int32_t done, int32_t total)>& progress = {},
+                                            TIterationContext* finished = nullptr);
 
 // The whole picture (or the job's band of rows) into `out`, made to fit it.
 SupersampleOutcome ComputeSupersampled(const SupersampledPicture& job, imaging::Picture& out,
