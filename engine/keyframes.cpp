@@ -77,6 +77,12 @@ void SetCoordinate(const mpreal& value, const mpreal& resolution, double& number
     }
     text = DecimalText(value, static_cast<int>(digits));
     NearestDouble(text, number);
+    // Rounded to the digits needed, it may have no more than the record holds.
+    const std::string mantissa = text.substr(0, text.find('E'));
+    const size_t firstDigit = mantissa.find_first_of("123456789");
+    size_t significant = 0;
+    for (size_t i = firstDigit; i < mantissa.size(); ++i) significant += mantissa[i] != '.';
+    if (significant <= kRecordDigits) text.clear();
 }
 
 mpreal Linear(const mpreal& a, const mpreal& b, const mpreal& t) { return a + (b - a) * t; }

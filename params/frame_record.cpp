@@ -1,6 +1,8 @@
 #include "frame_record.h"
 
 #include <charconv>
+#include <mutex>
+#include <set>
 #include <vector>
 
 #include "parameter_file.h"
@@ -76,6 +78,13 @@ Decimal Normalise(std::string_view text) {
 
 }  // namespace
 
+const char* KeptName(const char* name) {
+    static std::mutex guard;
+    static std::set<std::string> kept;
+    const std::lock_guard<std::mutex> lock(guard);
+    return kept.insert(name).first->c_str();
+}
+
 SettingsRecord RecordPicture(const RecordedPicture& picture) {
     SettingsRecord record = RecordSettings(picture.settings);
     for (const ViewLine& line : kViewLines) {
@@ -118,8 +127,8 @@ LoadOutcome RestorePicture(const SettingsRecord& record, RecordedPicture& pictur
     NameBuffers names;
     const LoadOutcome outcome =
         RestoreSettings(record, {picture.settings, paramsValid, lastFormulaNo, names}, messages, name);
-    picture.settings.FormulaName = nullptr;
-    picture.settings.RenderName = nullptr;
+    picture.settings.FormulaName = KeptName(names.FormulaNameBuffer);
+    picture.settings.RenderName = KeptName(names.RenderNameBuffer);
     picture.view = ReadViewLines(record.lines, picture.settings);
     picture.samples = 1;
     for (const std::string_view line : ExtensionLineTexts(record.lines)) {

@@ -23,10 +23,15 @@ struct RecordedPicture {
 
 SettingsRecord RecordPicture(const RecordedPicture& picture);
 
-// The settings of the record (as RestoreSettings reads them), with its view
-// texts and samples. Anything but Loaded has been reported.
+// The settings of the record (as RestoreSettings reads them, the names
+// kept), with its view texts and samples. Anything but Loaded has been
+// reported.
 LoadOutcome RestorePicture(const SettingsRecord& record, RecordedPicture& picture, engine::MessageSink& messages,
                            const std::string& name);
+
+// A name text (the formula and render names of the 39 lines) kept for the
+// rest of the run, so that settings that point at it can be copied freely.
+const char* KeptName(const char* name);
 
 // The view texts that the extension lines of a parameter file's `text`
 // carry for the settings read from its 39 lines: a text counts where its 15

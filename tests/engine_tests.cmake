@@ -23,6 +23,7 @@ add_executable(test_engine
   engine/exactness_test.cpp
   engine/worker_pool_test.cpp
   engine/exact_view_test.cpp
+  engine/keyframes_test.cpp
 )
 target_link_libraries(test_engine PRIVATE halvane_engine GTest::gtest_main)
 target_compile_definitions(test_engine PRIVATE

@@ -96,6 +96,8 @@ bool LoadSettingsFile(const std::string& path, RecordedPicture& picture, engine:
     if (params::LoadParameters(path, {ctx, paramsValid, lastFormulaNo, names}, messages) != params::LoadOutcome::Loaded) {
         return false;
     }
+    ctx.FormulaName = params::KeptName(names.FormulaNameBuffer);
+    ctx.RenderName = params::KeptName(names.RenderNameBuffer);
     picture.view = params::ReadViewLines(ParameterFileContents(path), ctx);
     return true;
 }
@@ -219,8 +221,16 @@ std::string Fingerprint(const std::string& text) {
 // settings are its record, so that a frame is the same wherever it is made
 // and its comment makes it again.
 int RenderFilm(const Arguments& a, const Film& film) {
-    const int32_t first = a.first.value_or(0);
-    const int32_t last = a.last.value_or(film.frames - 1);
+    if (a.part) {
+        if (const std::string problem = render::PartProblem(*a.part, film.frames); !problem.empty()) {
+            std::cerr << "halvane-render: " << problem << '\n';
+            return 2;
+        }
+    }
+    const render::FrameRange range = a.part ? render::FramesOfPart(*a.part, film.frames)
+                                             : render::FrameRange{a.first.value_or(0), a.last.value_or(film.frames - 1)};
+    const int32_t first = range.first;
+    const int32_t last = range.last;
     if (first > last || last >= film.frames) {
         std::cerr << "halvane-render: --first/--last: frames " << first << " to " << last
                   << " are not within 0 to " << film.frames - 1 << '\n';

@@ -22,7 +22,8 @@ constexpr const char* kUsage =
     "                      [--threads N] [--quiet] [--write-params FILE.vtx]\n"
     "                      [--option NAME=VALUE]... [--quality N] [--binary] [--supersample N]\n"
     "                      [--zoom-to MAG --frames N | --keyframes FILE] [--first K] [--last L]\n"
-    "                      [--video FILM [--fps F] [--crf N]] [--tile I/N] --output FILE\n"
+    "                      [--part I/N] [--video FILM [--fps F] [--crf N]] [--tile I/N]\n"
+    "                      --output FILE\n"
     "       halvane-render --join-video FILM PART...\n"
     "       halvane-render --join-tiles FILE TILE... [--option NAME=VALUE]...\n"
     "\n"
@@ -68,6 +69,8 @@ constexpr const char* kUsage =
     "                        mode and Inside Out: the earlier key's up to the later key's frame.\n"
     "                      All in arbitrary precision from the keys' exact digits.\n"
     "  --first K, --last L compute frames K to L only (default: all), e.g. one part per machine\n"
+    "  --part I/N          compute part I (1 to N) of N even parts of the frames: frames\n"
+    "                      floor((I-1)*F/N) to floor(I*F/N)-1 of F\n"
     "  --video FILM        also (or only) make a film of the frames with the ffmpeg program:\n"
     "                      .mp4 and .mkv in H.264, .webm in VP9; frames K to L make a part,\n"
     "                      which --join-video puts together with the others\n"
@@ -129,6 +132,14 @@ std::pair<double, double> ParsePoint(const std::string& option, std::string_view
     return {ParseReal(option, text.substr(0, comma)), ParseReal(option, text.substr(comma + 1))};
 }
 
+// I/N with 1 <= I <= N <= most.
+std::pair<int32_t, int32_t> ParsePlace(const std::string& option, const std::string& v, int32_t most) {
+    const size_t slash = v.find('/');
+    if (slash == std::string::npos) throw UsageError{option + ": expected I/N, got '" + v + "'"};
+    const int32_t count = ParseInt(option, std::string_view(v).substr(slash + 1), 1, most);
+    return {ParseInt(option, std::string_view(v).substr(0, slash), 1, count), count};
+}
+
 bool EndsWith(const std::string& text, std::string_view end) {
     if (text.size() < end.size()) return false;
     for (size_t i = 0; i < end.size(); ++i) {
@@ -157,7 +168,8 @@ void CheckCombinations(Arguments& o, const std::string& sizeText) {
     if (o.joinVideo || o.joinTiles) return CheckJoin(o);
     if (o.zoomTo && o.keyframes) throw UsageError{"--keyframes: not with --zoom-to"};
     if (o.keyframes && o.frames != 0) throw UsageError{"--frames: the keys give the frames of --keyframes"};
-    if (!o.Sequence() && (o.frames != 0 || o.first || o.last)) {
+    if (o.part && (o.first || o.last)) throw UsageError{"--part: not with --first or --last"};
+    if (!o.Sequence() && (o.frames != 0 || o.first || o.last || o.part)) {
         throw UsageError{"--zoom-to: missing for a zoom sequence (see --help)"};
     }
     if (o.video && !o.Sequence()) throw UsageError{"--video: needs --zoom-to or --keyframes"};
@@ -188,6 +200,10 @@ void CheckCombinations(Arguments& o, const std::string& sizeText) {
     }
     if (o.zoomTo) {
         if (o.frames == 0) throw UsageError{"--frames: missing for a zoom sequence (see --help)"};
+        if (o.part) {
+            if (const std::string problem = PartProblem(*o.part, o.frames); !problem.empty()) throw UsageError{problem};
+            return;
+        }
         const int32_t first = o.first.value_or(0);
         const int32_t last = o.last.value_or(o.frames - 1);
         if (first > last || last >= o.frames) {
@@ -204,6 +220,16 @@ void CheckCombinations(Arguments& o, const std::string& sizeText) {
 }
 
 }  // namespace
+
+FrameRange FramesOfPart(std::pair<int32_t, int32_t> part, int32_t frames) {
+    const auto edge = [&](int64_t k) { return static_cast<int32_t>(k * frames / part.second); };
+    return {edge(part.first - 1), edge(part.first) - 1};
+}
+
+std::string PartProblem(std::pair<int32_t, int32_t> part, int32_t frames) {
+    if (part.second <= frames) return {};
+    return "--part: " + std::to_string(part.second) + " parts of a film of " + std::to_string(frames) + " frames";
+}
 
 std::string VideoFormatProblem(const std::string& path) {
     for (const char* extension : {".mp4", ".mkv", ".webm"}) {
@@ -296,11 +322,9 @@ Arguments ParseArguments(int argc, char** argv) {
         } else if (arg == "--crf") {
             o.crf = ParseInt(arg, value(), 0, 63);
         } else if (arg == "--tile") {
-            const std::string v = value();
-            const size_t slash = v.find('/');
-            if (slash == std::string::npos) throw UsageError{arg + ": expected I/N, got '" + v + "'"};
-            const int32_t count = ParseInt(arg, std::string_view(v).substr(slash + 1), 1, imaging::Picture::kMaxSide);
-            o.tile = {ParseInt(arg, std::string_view(v).substr(0, slash), 1, count), count};
+            o.tile = ParsePlace(arg, value(), imaging::Picture::kMaxSide);
+        } else if (arg == "--part") {
+            o.part = ParsePlace(arg, value(), 1000000);
         } else if (arg == "--join-video") {
             o.joinVideo = value();
         } else if (arg == "--join-tiles") {

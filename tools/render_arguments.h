@@ -33,6 +33,8 @@ struct Arguments {
     std::optional<double> zoomTo;
     int32_t frames = 0;
     std::optional<int32_t> first, last;
+    // Part I of N of the frames (I from 1): an even split, for job runners.
+    std::optional<std::pair<int32_t, int32_t>> part;
     // A film of keys (see keyframe_list.h).
     std::optional<std::string> keyframes;
     // The frames of a sequence as a film through ffmpeg.
@@ -51,6 +53,15 @@ struct Arguments {
 // Parses argv; throws UsageError naming the argument. --help prints the
 // usage and exits.
 Arguments ParseArguments(int argc, char** argv);
+
+// The frames of part I of N of a film of `frames`: an even split.
+struct FrameRange {
+    int32_t first = 0;
+    int32_t last = 0;
+};
+FrameRange FramesOfPart(std::pair<int32_t, int32_t> part, int32_t frames);
+// "" when the film has frames enough for the parts, else why not.
+std::string PartProblem(std::pair<int32_t, int32_t> part, int32_t frames);
 
 // "" when `path` names a film format (.mp4, .mkv, .webm), else why not.
 std::string VideoFormatProblem(const std::string& path);

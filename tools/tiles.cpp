@@ -96,8 +96,9 @@ std::string JoinTiles(const std::string& path, const std::vector<std::string>& p
         if (!tiles.contains(i)) missing += (missing.empty() ? "" : ", ") + std::to_string(i);
     }
     if (!missing.empty()) {
-        return "--join-tiles: tile" + std::string(missing.find(',') != std::string::npos ? "s " : " ") + missing +
-               " of " + std::to_string(first.count) + " missing";
+        const bool several = missing.find(',') != std::string::npos;
+        return "--join-tiles: tile" + std::string(several ? "s " : " ") + missing + " of " +
+               std::to_string(first.count) + (several ? " are" : " is") + " missing";
     }
     const params::SettingsRecord record = *params::SettingsFromComment(first.pictureComment);
     for (const auto& [index, tile] : tiles) {
