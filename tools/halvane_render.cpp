@@ -12,6 +12,7 @@
 #include <string>
 
 #include "band_writer.h"
+#include "exact_view.h"
 #include "file_access.h"
 #include "frame_record.h"
 #include "image_file.h"
@@ -286,7 +287,7 @@ Film ZoomFilm(const Arguments& a, const RecordedPicture& start) {
             k == a.frames - 1 ? to : from * std::pow(to / from, static_cast<double>(k) / (a.frames - 1));
         return frame;
     };
-    film.identity = "zoom\n" + params::RecordPicture(start).lines + "\n" + std::to_string(to) + "\n" +
+    film.identity = "zoom\n" + params::RecordPicture(start).lines + "\n" + engine::ShortestText(to) + "\n" +
                     std::to_string(a.frames);
     return film;
 }
