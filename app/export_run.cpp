@@ -5,6 +5,7 @@
 
 #include "band_writer.h"
 #include "frame_record.h"
+#include "guarded_application.h"
 #include "parameter_file.h"
 #include "supersampling.h"
 
@@ -34,6 +35,17 @@ void ExportRun::start() {
 }
 
 void ExportRun::run() {
+    // Runs on a thread of its own: nothing it throws may leave it.
+    try {
+        compute();
+    } catch (...) {
+        running_ = false;
+        const QString text = GuardedApplication::FaultText(std::current_exception());
+        QMetaObject::invokeMethod(this, [this, text] { emit finished(false, text); }, Qt::QueuedConnection);
+    }
+}
+
+void ExportRun::compute() {
     const auto report = [this](bool cancelled, const QString& error) {
         running_ = false;
         QMetaObject::invokeMethod(this, [this, cancelled, error] { emit finished(cancelled, error); },
@@ -94,7 +106,10 @@ void ExportRun::run() {
     // From here on the files are finished whole: a cancel comes too late.
     QMetaObject::invokeMethod(this, [this] { emit writing(); }, Qt::QueuedConnection);
     std::string error = writer.Finish();
-    if (error.empty()) error = params::WriteParameterFile(params::ParameterFilePathFor(path), picture.settings);
+    if (error.empty()) {
+        written_ = true;
+        error = params::WriteParameterFile(params::ParameterFilePathFor(path), picture.settings);
+    }
     QStringList problems = messages.texts;
     if (!error.empty()) problems << QString::fromStdString(error);
     report(false, problems.join(QLatin1Char('\n')));

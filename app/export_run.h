@@ -39,6 +39,9 @@ public:
     // written whole.
     void cancel() { cancelled_ = true; }
     bool running() const { return running_; }
+    // Whether the picture file was written, and where.
+    bool written() const { return written_; }
+    const QString& path() const { return request_.path; }
 
 signals:
     // Output rows done of `total`, and an estimate of the seconds left.
@@ -50,11 +53,13 @@ signals:
 
 private:
     void run();
+    void compute();
 
     ExportRequest request_;
     std::thread thread_;
     std::atomic<bool> cancelled_{false};
     std::atomic<bool> running_{false};
+    std::atomic<bool> written_{false};
 };
 
 }  // namespace app

@@ -33,4 +33,18 @@ QString SuffixOfFilter(const QString& qtFilterEntry) {
     return match.hasMatch() ? match.captured(1) : QString();
 }
 
+QString FilterMatchingName(const QString& qtFilter, const QString& fileName) {
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || fileName.indexOf(QLatin1Char('/'), dot) >= 0) return QString();
+    const QString pattern = QStringLiteral("*") + fileName.mid(dot);
+    static const QRegularExpression patterns(QStringLiteral("\\(([^)]*)\\)\\s*$"));
+    for (const QString& entry : qtFilter.split(QStringLiteral(";;"), Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch match = patterns.match(entry);
+        if (!match.hasMatch()) continue;
+        for (const QString& p : match.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            if (p.compare(pattern, Qt::CaseInsensitive) == 0) return entry;
+    }
+    return QString();
+}
+
 }  // namespace app

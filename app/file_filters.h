@@ -39,4 +39,8 @@ QString FileFilter(const char* barSeparated);
 // gives "png"); empty when the entry names no single extension.
 QString SuffixOfFilter(const QString& qtFilterEntry);
 
+// The entry of a Qt filter list ("A (*.a);;B (*.b *.c)") whose patterns take
+// the file name's extension, whatever its case; "" when none does.
+QString FilterMatchingName(const QString& qtFilter, const QString& fileName);
+
 }  // namespace app

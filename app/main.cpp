@@ -1,24 +1,40 @@
 // halvane: the desktop fractal image generator.
-#include <QApplication>
-#include <QStringList>
+#include <QMessageBox>
 #include <cstdio>
+#include <memory>
 
+#include "command_line.h"
+#include "guarded_application.h"
+#include "halvane_version.h"
 #include "main_window.h"
 
 int main(int argc, char* argv[]) {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("halvane"));
-    QApplication::setDesktopFileName(QStringLiteral("halvane"));
-    // "halvane [FILE]": a parameter file, a picture that carries its
+    // Help and version are text on the terminal: they must work without a
+    // screen (over ssh, at build time for the manual page).
+    if (app::AsksForTextOnly(argc, argv)) qputenv("QT_QPA_PLATFORM", "offscreen");
+    app::GuardedApplication application(argc, argv);
+    app::GuardedApplication::setApplicationName(QStringLiteral("halvane"));
+    app::GuardedApplication::setApplicationVersion(QStringLiteral(HALVANE_VERSION));
+    app::GuardedApplication::setDesktopFileName(QStringLiteral("halvane"));
+    // "halvane [file]": a parameter file, a picture that carries its
     // settings, or any picture to open.
-    const QStringList arguments = QApplication::arguments().mid(1);
-    if (arguments.size() > 1 || (!arguments.isEmpty() && arguments.first().startsWith(QLatin1Char('-')))) {
-        std::fprintf(stderr, "usage: halvane [FILE]\n");
-        return 2;
-    }
+    const app::CommandLine commandLine = app::ReadCommandLine(application);
+    if (commandLine.exitStatus >= 0) return commandLine.exitStatus;
     app::MainWindowSetup setup;
-    if (!arguments.isEmpty()) setup.startupFile = arguments.first();
-    app::MainWindow window(std::move(setup));
-    window.show();
-    return application.exec();
+    setup.startupFile = commandLine.file;
+    // Creating the window runs outside the event loop: it is guarded here.
+    std::unique_ptr<app::MainWindow> window;
+    try {
+        window = std::make_unique<app::MainWindow>(std::move(setup));
+    } catch (...) {
+        const QString text = app::GuardedApplication::FaultText(std::current_exception());
+        std::fprintf(stderr, "halvane: %s\n", text.toLocal8Bit().constData());
+        QMessageBox::critical(nullptr, QStringLiteral("halvane"), text);
+        return 1;
+    }
+    application.reportFault = [&window](const QString& text) { window->message(text); };
+    window->show();
+    const int status = application.exec();
+    application.reportFault = nullptr;
+    return status;
 }

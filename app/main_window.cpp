@@ -21,6 +21,9 @@
 #include "file_filters.h"
 #include "export_run.h"
 #include "icons.h"
+#include "picture_settings.h"
+#include "pointer_leave.h"
+#include "status_notice.h"
 #include "window_placement.h"
 
 namespace app {
@@ -41,7 +44,10 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
         QFileDialog dialog(parent, caption, QString(), filter);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.selectFile(name);
-        // The chosen format's extension is added to a name typed without one.
+        // The format of the name proposed is offered first, and the chosen
+        // format's extension is added to a name typed without one.
+        const QString matching = FilterMatchingName(filter, name);
+        if (!matching.isEmpty()) dialog.selectNameFilter(matching);
         const auto suffix = [&dialog] { dialog.setDefaultSuffix(SuffixOfFilter(dialog.selectedNameFilter())); };
         suffix();
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, suffix);
@@ -73,6 +79,10 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
                                                              QStringLiteral("-0.00000000000e-100"))) + 8);
     statusBar()->addWidget(magnificationLabel_);
     statusBar()->addWidget(planePointLabel_, 1);
+    notice_ = new StatusNotice(this);
+    statusBar()->addPermanentWidget(notice_);
+    // The point shown is the one under the pointer: none once it has left.
+    OnPointerLeave(view_->pictureBox(), [this] { planePointLabel_->clear(); });
 
     startupTimer_.setSingleShot(true);
     startupTimer_.setInterval(100);
@@ -138,8 +148,13 @@ bool MainWindow::refuseWithoutPlugin() {
 }
 
 void MainWindow::updateCaption() {
-    setWindowTitle(currentFile_.isEmpty() ? tr(kInitialCaption) : currentFile_);
+    const params::SettingsRecord now = CaptionRecord(core_.Context);
+    // The title first: Qt wants its "[*]" before the window is marked.
+    setWindowTitle(caption_.title(now));
+    setWindowModified(caption_.modified(now));
 }
+
+QString MainWindow::statusNotice() const { return notice_->notice(); }
 
 void MainWindow::setPendingCommand(PendingCommand command) {
     pending_ = command;
@@ -179,7 +194,13 @@ void MainWindow::placeToolWindow(QDialog* dialog, bool firstTime) {
     const QSize frame = frameGeometry().size() - geometry().size();
     const QRect screen = this->screen() != nullptr ? this->screen()->availableGeometry() : QRect(0, 0, 1024, 768);
     dialog->adjustSize();
-    dialog->move(FreeSpotFor(dialog->size() + frame, frameGeometry(), open, screen));
+    // Where it must cover something, never the menus, the tool bars or the
+    // status bar.
+    QList<QRect> controls;
+    for (QWidget* bar : {static_cast<QWidget*>(menuBar()), static_cast<QWidget*>(commandBar_),
+                         static_cast<QWidget*>(generationBar_), static_cast<QWidget*>(statusBar())})
+        if (bar->isVisible()) controls << QRect(bar->mapToGlobal(QPoint(0, 0)), bar->size());
+    dialog->move(FreeSpotFor(dialog->size() + frame, frameGeometry(), open, screen, controls));
 }
 
 void MainWindow::onPictureResized(int width, int height) {
@@ -191,7 +212,7 @@ void MainWindow::onPictureResized(int width, int height) {
     // Never so small that the menus or the left tool bar fold away, or that
     // the status bar cuts its values off.
     const int statusWidth = magnificationLabel_->minimumWidth() + planePointLabel_->minimumWidth() +
-                            statusBar()->sizeHint().height();
+                            notice_->minimumSizeHint().width() + statusBar()->sizeHint().height();
     wanted = wanted.expandedTo(QSize(std::max(menuBar()->sizeHint().width(), statusWidth),
                                      menuBar()->sizeHint().height() + commandBar_->sizeHint().height() +
                                          generationBar_->sizeHint().height() + statusBar()->sizeHint().height()));

@@ -23,6 +23,7 @@
 #include "picture.h"
 #include "picture_view.h"
 #include "settings_history.h"
+#include "window_caption.h"
 
 class QAction;
 class QDialog;
@@ -40,10 +41,9 @@ class ExportRun;
 class ImageSizeDialog;
 class OptionsDialog;
 class ParametersDialog;
+class StatusNotice;
 
-// The window caption before any file, and the idle title, shown where the
-// platform shows an application's name.
-inline const char* const kInitialCaption = "halvane-ware";
+// The idle title, shown where the platform shows an application's name.
 inline const char* const kIdleTitle = "halvane-ware, v0.001";
 
 // What the window is created with. The plug-in folders are searched in turn
@@ -169,8 +169,9 @@ public:
     PictureView* pictureView() const { return view_; }
     imaging::Picture* currentPicture() const { return core_.CurrentImage; }
     QMenu* pictureMenu() const { return pictureMenu_; }
-    // The file last saved, opened or loaded ("" before any).
-    QString currentFile() const { return currentFile_; }
+    // The file the picture belongs to: last saved, opened or loaded, "" before
+    // any and after New.
+    QString currentFile() const { return caption_.file(); }
     PendingCommand pendingCommand() const { return pending_; }
     // Generations started, and whether one is running.
     int generationCount() const { return generationCount_; }
@@ -184,6 +185,8 @@ public:
     QTimer& busyTimer() { return busyTimer_; }
     QLabel* magnificationLabel() const { return magnificationLabel_; }
     QLabel* planePointLabel() const { return planePointLabel_; }
+    // How the last generation or export ended ("Aborted", where a file went).
+    QString statusNotice() const;
     const QCursor& ellipseCursor() const { return ellipseCursor_; }
     // Shows a message box (or hands it to the set-up's showMessage).
     void message(const QString& text, const QString& title = {});
@@ -275,6 +278,7 @@ private:
     QMenu* pictureMenu_ = nullptr;
     QLabel* magnificationLabel_ = nullptr;
     QLabel* planePointLabel_ = nullptr;
+    StatusNotice* notice_ = nullptr;
     QToolBar* commandBar_ = nullptr;
     QToolBar* generationBar_ = nullptr;
 
@@ -287,7 +291,8 @@ private:
     std::vector<std::string> pluginFolders_;
     QString startupFile_;
     QString pendingParameterFile_;
-    QString currentFile_;
+    WindowCaption caption_;
+    bool abortRequested_ = false;
     bool rectangleMode_ = false;
     bool zoomInMode_ = true;
     bool needsImageSetup_ = false;

@@ -256,6 +256,8 @@ void MainWindow::updateActions() {
     a.exportPicture->setEnabled(!isExporting());
     if (parametersDialog_ != nullptr) a.parameters->setChecked(parametersDialog_->isVisible());
     if (colourDialog_ != nullptr) a.colourControls->setChecked(colourDialog_->isVisible());
+    // The caption's modified marker follows the settings as well.
+    updateCaption();
 }
 
 }  // namespace app

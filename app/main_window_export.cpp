@@ -8,16 +8,18 @@
 #include "dialogs/export_dialog.h"
 #include "export_run.h"
 #include "main_window.h"
+#include "status_notice.h"
 
 namespace app {
 
 void MainWindow::exportPicture() {
     if (refuseWithoutPlugin() || isExporting()) return;
     // Beside the current file, or in the working folder.
-    const QFileInfo current(currentFile_);
+    const QFileInfo current(caption_.file());
     const QString proposed =
-        currentFile_.isEmpty() ? QDir::current().filePath(QStringLiteral("halvane-export.png"))
-                               : current.dir().filePath(current.completeBaseName() + QStringLiteral("-export.png"));
+        caption_.file().isEmpty()
+            ? QDir::current().filePath(QStringLiteral("halvane-export.png"))
+            : current.dir().filePath(current.completeBaseName() + QStringLiteral("-export.png"));
     exportDialog_->propose(core_.Context.ImageWidth, core_.Context.ImageHeight, proposed);
     if (runModal(*exportDialog_) != QDialog::Accepted) return;
     const ExportChoice choice = exportDialog_->choice();
@@ -69,6 +71,11 @@ void MainWindow::onExportProgress(int done, int total, double secondsLeft) {
 
 void MainWindow::onExportFinished(bool cancelled, const QString& error) {
     exportProgress_->hide();
+    if (cancelled)
+        notice_->setNotice(tr("Export cancelled"));
+    else if (exportRun_ != nullptr && exportRun_->written())
+        notice_->setNotice(
+            tr("Exported to %1").arg(QDir::toNativeSeparators(QFileInfo(exportRun_->path()).absoluteFilePath())));
     if (!cancelled && !error.isEmpty()) message(error);
     updateActions();
     emit exportDone(cancelled, error);

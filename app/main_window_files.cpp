@@ -11,6 +11,7 @@
 #include "main_window.h"
 #include "picture_files.h"
 #include "picture_settings.h"
+#include "window_caption.h"
 
 namespace app {
 
@@ -27,6 +28,8 @@ void MainWindow::newPicture() {
         needsImageSetup_ = true;
         engine::ApplyNewDefaults(core_.Context);
         engine::ResetCoordinates(core_.Context);
+        // The new picture belongs to no file.
+        caption_.clearFile();
         setUpImage(nullptr, QString(), imaging::ImageInfo{});
     });
 }
@@ -50,8 +53,6 @@ void MainWindow::openImageFile(const QString& path) {
         message(QString::fromStdString(error));
         return;
     }
-    currentFile_ = path;
-    updateCaption();
     runBetweenRows([this, shared = std::shared_ptr<imaging::Picture>(std::move(picture)), path, info] {
         setUpImage(std::make_unique<imaging::Picture>(std::move(*shared)), path, info);
     });
@@ -68,6 +69,9 @@ void MainWindow::setUpImage(std::unique_ptr<imaging::Picture> opened, const QStr
         imageInfo_ = info;
         c.ImageWidth = opened->Width();
         c.ImageHeight = opened->Height();
+        // The picture is the file's from here on, with the settings computed
+        // into it at its size.
+        caption_.setFile(path, CaptionRecord(c));
         view_->setFileName(path);
         view_->setPicture(std::move(opened));
     } else {
@@ -90,7 +94,7 @@ void MainWindow::setUpImage(std::unique_ptr<imaging::Picture> opened, const QStr
 
 // The file last saved, opened or loaded, without its extension.
 QString MainWindow::proposedFileName() const {
-    QString name = QFileInfo(currentFile_.isEmpty() ? tr(kInitialCaption) : currentFile_).fileName();
+    QString name = QFileInfo(caption_.file().isEmpty() ? tr(kInitialCaption) : caption_.file()).fileName();
     name.chop(4);
     return name;
 }
@@ -109,7 +113,7 @@ void MainWindow::saveAs() {
         message(QString::fromStdString(error));
         return;
     }
-    currentFile_ = path;
+    caption_.setFile(path, CaptionRecord(core_.Context));
     updateCaption();
     const std::string written =
         params::WriteParameterFile(params::ParameterFilePathFor(LocalPath(path)), core_.Context);
@@ -139,6 +143,13 @@ bool MainWindow::loadParameters(const QString& path) {
             message(QString::fromStdString(error));
             return false;
         }
+        // A size the renderer refuses is refused here too, before anything
+        // changes: the picture shown stays.
+        if (!engine::ImageSizeAllowed(record->width, record->height)) {
+            message(path + QStringLiteral(": ") +
+                    QString::fromStdString(engine::ImageSizeRefusal(record->width, record->height)));
+            return false;
+        }
         outcome = params::RestoreSettings(*record, target, *this, local);
         resizePicture(record->width, record->height);
     } else {
@@ -146,10 +157,8 @@ bool MainWindow::loadParameters(const QString& path) {
         // A file that cannot be read has been reported; nothing changed.
         if (outcome == params::LoadOutcome::CannotOpen) return false;
     }
-    if (outcome == params::LoadOutcome::Loaded) {
-        currentFile_ = path;
-        updateCaption();
-    }
+    if (outcome == params::LoadOutcome::Loaded) caption_.setFile(path, CaptionRecord(core_.Context));
+    updateCaption();
     showSettingsInDialogs();
     updateActions();
     return true;

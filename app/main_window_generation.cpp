@@ -4,10 +4,15 @@
 // waited for the row's end run; a new picture then replaces the running one.
 #include <QAction>
 #include <QMetaObject>
+#include <QStringList>
+#include <QTimer>
 #include <utility>
 
 #include "dialogs/parameters_dialog.h"
+#include "guarded_application.h"
 #include "main_window.h"
+#include "picture_settings.h"
+#include "status_notice.h"
 
 namespace app {
 
@@ -15,8 +20,9 @@ void MainWindow::onStartupTimer() {
     startupTimer_.stop();
     const PendingCommand command = pending_;
     if (command == PendingCommand::NewPicture) {
+        // A file given at start-up is opened once the default picture is
+        // shown (finishGeneration), so that its messages come after it.
         newPicture();
-        if (!startupFile_.isEmpty()) openFile(std::exchange(startupFile_, QString()));
     } else if (command == PendingCommand::LoadParameterFile) {
         setPendingCommand(PendingCommand::None);
         const QString path = pendingParameterFile_;
@@ -36,7 +42,13 @@ void MainWindow::runBetweenRows(std::function<void()> action) {
         betweenRows_.push_back(std::move(action));
         return;
     }
-    action();
+    try {
+        action();
+    } catch (...) {
+        // The generation goes on; the application reports the fault.
+        continueGeneration();
+        throw;
+    }
     continueGeneration();
 }
 
@@ -44,12 +56,25 @@ void MainWindow::startGeneration() {
     if (core_.CurrentImage == nullptr) return;
     // A generation in progress ends here, at a row's end, without its own
     // completion: the new one completes for both.
-    generating_ = true;
-    ++generationCount_;
-    busyTimer_.start();
     std::optional<engine::ParameterDialogValues> dialog;
     if (parametersDialog_->isVisible()) dialog = parametersDialog_->values();
-    core_.BeginGeneration(dialog);
+    if (!core_.BeginGeneration(dialog)) {
+        // Only a size no picture can have gets here: the files and dialogs
+        // refuse those before they become the settings.
+        core_.StopRequested = true;
+        if (generating_) finishGeneration();
+        message(QString::fromStdString(
+            engine::ImageSizeRefusal(core_.Context.ImageWidth, core_.Context.ImageHeight)));
+        return;
+    }
+    generating_ = true;
+    ++generationCount_;
+    abortRequested_ = false;
+    notice_->setNotice(QString());
+    // A generation that replaces the running one keeps the timer's beat, so
+    // that the caption and the picture are refreshed while commands keep
+    // coming (a colour slider being dragged).
+    if (!busyTimer_.isActive()) busyTimer_.start();
     if (std::exchange(restoringHistory_, false) == false) recordHistory();
     // The view may have changed: what the status bar says follows it.
     showMagnification();
@@ -70,13 +95,23 @@ void MainWindow::continueGeneration() {
 void MainWindow::onRowReady() {
     if (!core_.RowInFlight()) return;
     atRowBoundary_ = true;
-    core_.FinishRow();
+    // Whatever fails here is reported once the row boundary is left; the
+    // rest still runs, so that the window never stays at a boundary.
+    QStringList faults;
+    const auto guarded = [&faults](const std::function<void()>& step) {
+        try {
+            step();
+        } catch (...) {
+            faults << GuardedApplication::FaultText(std::current_exception());
+        }
+    };
+    guarded([this] { core_.FinishRow(); });  // a failed row stops the generation
     const int startedBefore = generationCount_;
-    if (afterRowHook) afterRowHook(core_.PixelY);
+    if (afterRowHook) guarded([this] { afterRowHook(core_.PixelY); });
     while (!betweenRows_.empty()) {
         std::function<void()> action = std::move(betweenRows_.front());
         betweenRows_.pop_front();
-        action();
+        guarded(action);
     }
     atRowBoundary_ = false;
     // A new generation started here begins at its own first row.
@@ -88,23 +123,35 @@ void MainWindow::onRowReady() {
         core_.NextRow();
     }
     continueGeneration();
+    for (const QString& fault : faults) message(fault);
 }
 
 void MainWindow::finishGeneration() {
+    const bool aborted = abortRequested_ && core_.PixelY < core_.Context.ImageHeight;
     core_.EndGeneration();
     generating_ = false;
     busyTimer_.stop();
+    caption_.clearBusy();
+    if (aborted) notice_->setNotice(tr("Aborted"));
     refreshCursor();
     updateCaption();
     updateActions();
+    if (!startupFile_.isEmpty())
+        QTimer::singleShot(0, this, [this] {
+            if (!startupFile_.isEmpty()) openFile(std::exchange(startupFile_, QString()));
+        });
 }
 
 void MainWindow::onBusyTimer() {
-    setWindowTitle(tr("Busy... %1").arg(core_.RowsLeft()));
+    caption_.setBusy(core_.RowsLeft());
+    updateCaption();
     PictureChanged();
 }
 
-void MainWindow::abortGeneration() { core_.StopRequested = true; }
+void MainWindow::abortGeneration() {
+    core_.StopRequested = true;
+    if (generating_) abortRequested_ = true;
+}
 
 void MainWindow::recolour() {
     runBetweenRows([this] {
@@ -138,6 +185,7 @@ void MainWindow::PictureChanged() { view_->pictureChanged(); }
 
 void MainWindow::GenerationCompleted() {
     busyTimer_.stop();
+    caption_.clearBusy();
     updateCaption();
 }
 

@@ -9,10 +9,14 @@
 
 namespace app {
 
-// The top-left corner for a window of `size` (frame included): to the right
-// of `mainWindow` or below it, beside or below the `open` windows, the first
-// place that covers none of them and lies within `screen`. Where there is no
-// such place, the first candidate moved into the screen.
-QPoint FreeSpotFor(const QSize& size, const QRect& mainWindow, const QList<QRect>& open, const QRect& screen);
+// The top-left corner for a window of `size` (frame included) within
+// `screen`, covering neither `mainWindow` nor the `open` windows: to the
+// right of the main window or below it, in line with the open windows,
+// where there is room; else the free place nearest the main window. Where
+// no place is free, the place within the screen that covers least of the
+// open windows and of `keepVisible` (the main window's menu, tool and status
+// bars), then least of the main window.
+QPoint FreeSpotFor(const QSize& size, const QRect& mainWindow, const QList<QRect>& open, const QRect& screen,
+                   const QList<QRect>& keepVisible = {});
 
 }  // namespace app

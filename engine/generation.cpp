@@ -176,6 +176,13 @@ void GenerationCore::EnsureWorkers() {
 bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>& dialog) {
     if (!binding_.Bound() || CurrentImage == nullptr) return false;
     TIterationContext& ctx = Context;
+    // No row of a size that no picture can have is ever made (sizes of 0
+    // compute nothing, as before), unless the image is held a band at a time.
+    const int64_t width = std::max(0, ctx.ImageWidth);
+    const int64_t height = std::max(0, ctx.ImageHeight);
+    const bool sizeAllowed =
+        ImageInBands ? width <= imaging::Picture::kMaxPixels : imaging::Picture::SizeAllowed(width, height);
+    if (!sizeAllowed) return false;
     if (dialog) {
         ctx.Maxit = colour::RoundToInt32(dialog->Maxit);
         ctx.Bailout = colour::RoundToInt32(dialog->Bailout);
@@ -345,7 +352,12 @@ void GenerationCore::StartRow(std::function<void()> ready) {
     if (!rowThread_) rowThread_ = std::make_unique<JobThread>();
     rowInFlight_ = true;
     rowThread_->Post([this, ready = std::move(ready)] {
-        pool_->Run(job_->task);
+        // A row that fails (memory) still reports back; FinishRow rethrows.
+        try {
+            pool_->Run(job_->task);
+        } catch (...) {
+            rowFault_ = std::current_exception();
+        }
         ready();
     });
 }
@@ -357,6 +369,12 @@ void GenerationCore::WaitForRow() {
 void GenerationCore::FinishRow() {
     WaitForRow();
     rowInFlight_ = false;
+    if (rowFault_) {
+        // The row is lost: the generation ends here.
+        StopRequested = true;
+        for (const auto& worker : workers_) worker->computed.clear();
+        std::rethrow_exception(std::exchange(rowFault_, nullptr));
+    }
     const RowJob& job = *job_;
     imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
     const int32_t pictureRow = job.row - FirstPictureRow;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -100,6 +101,10 @@ public:
     // The image row that CurrentImage's top row holds: a picture may hold a
     // band of the image (a large image computed a few rows at a time).
     int32_t FirstPictureRow = 0;
+    // Set by a caller that computes the image a band of rows at a time into
+    // pictures of a few rows: the image may then be larger than any picture,
+    // a row up to Picture::kMaxPixels wide.
+    bool ImageInBands = false;
 
     int32_t LastFormulaNo = 0;
     bool StopRequested = true;  // cleared while a generation may go on
@@ -128,7 +133,8 @@ public:
     void SetPrivateInstances(bool on);
 
     // Computes the whole picture, blocking: returns whether it ran (a
-    // picture needs the plug-in and a CurrentImage). `dialog` holds the
+    // picture needs the plug-in, a CurrentImage and an image size that a
+    // picture can have). `dialog` holds the
     // parameters dialog's values while it is visible.
     bool Generate(const std::optional<ParameterDialogValues>& dialog = std::nullopt);
 
@@ -149,6 +155,8 @@ public:
     bool RowInFlight() const { return rowInFlight_; }
     // Blocks until a started row is ready (then FinishRow is still due).
     void WaitForRow();
+    // Takes the row in; rethrows what computing it threw (std::bad_alloc),
+    // with the generation stopped and the row not taken in.
     void FinishRow();
     void NextRow() { ++PixelY; }
     // Completion (unless the parameter-file reader cleared ParamsValid),
@@ -183,6 +191,7 @@ private:
     std::unique_ptr<class JobThread> rowThread_;
     std::unique_ptr<RowJob> job_;
     bool rowInFlight_ = false;
+    std::exception_ptr rowFault_;  // what a row on the worker threads threw
     int requestedThreads_ = 0;
     bool privateInstances_ = false;
     bool orbitEntryZeroIsOne_ = false;

@@ -1,5 +1,7 @@
 #include "picture_settings.h"
 
+#include "picture.h"
+
 namespace engine {
 
 void ApplyNewDefaults(TIterationContext& ctx) {
@@ -71,6 +73,14 @@ void FitViewToImage(TIterationContext& ctx) {
     ctx.XMin = ctx.XMin - (ctx.HalfSpanX * ctx.AspectX - ctx.HalfSpanX);
     ctx.YMax = ctx.YMax + (ctx.HalfSpanX * ctx.AspectY - ctx.HalfSpanY);
     ctx.YMin = ctx.YMin - (ctx.HalfSpanX * ctx.AspectY - ctx.HalfSpanY);
+}
+
+bool ImageSizeAllowed(int64_t width, int64_t height) {
+    return width >= 1 && height >= 1 && imaging::Picture::SizeAllowed(width, height);
+}
+
+std::string ImageSizeRefusal(int64_t width, int64_t height) {
+    return "the picture size " + std::to_string(width) + "x" + std::to_string(height) + " is not allowed";
 }
 
 }  // namespace engine

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "iteration_context.h"
 
@@ -18,5 +19,12 @@ void ResetCoordinates(TIterationContext& ctx);
 // rectangle's width-to-height ratio is the image's. Sizes of 0 or below
 // leave the aspect factors at 1 rather than dividing by them.
 void FitViewToImage(TIterationContext& ctx);
+
+// Whether pictures of this image size are made: each side at least 1 and
+// within what imaging::Picture holds. Every way a size comes in (the
+// renderer's options, a picture's settings, the window) follows this rule.
+bool ImageSizeAllowed(int64_t width, int64_t height);
+// "the picture size WxH is not allowed", the one line that refuses it.
+std::string ImageSizeRefusal(int64_t width, int64_t height);
 
 }  // namespace engine

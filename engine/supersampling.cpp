@@ -89,6 +89,7 @@ SupersampleOutcome ComputeSupersampledBands(const SupersampledPicture& job, Mess
     // The view and Julia settings given are kept, as after a loaded file.
     core.LastFormulaNo = core.Context.FormulaNo;
     core.CurrentImage = &large;
+    core.ImageInBands = true;
     if (!core.BeginGeneration()) return SupersampleOutcome::Failed;
     if (first > 0) {
         // The row before the band leaves the record as the whole picture's

@@ -1,5 +1,7 @@
 #include "worker_pool.h"
 
+#include <utility>
+
 namespace engine {
 
 namespace {
@@ -34,7 +36,7 @@ void WorkerPool::Run(const std::function<void(size_t)>& task) {
     state_.store((uint64_t{round} << 32) | kOpen, std::memory_order_release);
     round_.store(round, std::memory_order_release);
     round_.notify_all();
-    task(0);
+    RunTask(0);
     // No one joins from now on; wait for those inside.
     uint64_t state = state_.fetch_and(~kOpen, std::memory_order_acq_rel) & ~kOpen;
     for (int spins = 0; (state & kInside) != 0; ++spins) {
@@ -46,6 +48,23 @@ void WorkerPool::Run(const std::function<void(size_t)>& task) {
         state = state_.load(std::memory_order_acquire);
     }
     task_ = nullptr;
+    std::exception_ptr fault;
+    {
+        std::lock_guard lock(faultMutex_);
+        fault = std::exchange(fault_, nullptr);
+    }
+    if (fault) std::rethrow_exception(fault);
+}
+
+// What a task throws ends that thread's part only: the round still closes
+// normally, and Run rethrows it.
+void WorkerPool::RunTask(size_t worker) noexcept {
+    try {
+        (*task_)(worker);
+    } catch (...) {
+        std::lock_guard lock(faultMutex_);
+        if (!fault_) fault_ = std::current_exception();
+    }
 }
 
 void WorkerPool::ThreadLoop(size_t worker) {
@@ -67,7 +86,7 @@ void WorkerPool::ThreadLoop(size_t worker) {
         }
         last = static_cast<uint32_t>(state >> 32);
         if (!in) continue;
-        (*task_)(worker);
+        RunTask(worker);
         // The last to leave a closed round wakes its caller.
         if (((state_.fetch_sub(1, std::memory_order_release) - 1) & (kOpen | kInside)) == 0) state_.notify_one();
     }

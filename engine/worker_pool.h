@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -27,7 +28,8 @@ public:
     // task(0) returns; then returns once each thread that joined is done.
     // The task must let whoever runs it take over whatever work is left, so
     // that a thread the system holds up joins no more and holds up no one.
-    // Not reentrant: one Run at a time.
+    // Not reentrant: one Run at a time. What a thread's task throws is
+    // rethrown here, after every thread has left (the first one only).
     void Run(const std::function<void(size_t worker)>& task);
 
 private:
@@ -37,12 +39,15 @@ private:
     static constexpr uint64_t kInside = kOpen - 1;
 
     void ThreadLoop(size_t worker);
+    void RunTask(size_t worker) noexcept;
 
     std::vector<std::thread> threads_;
     std::atomic<uint64_t> state_{0};
     std::atomic<uint32_t> round_{0};  // announces each round to waiting threads
     std::atomic<bool> stopping_{false};
     const std::function<void(size_t)>* task_ = nullptr;
+    std::mutex faultMutex_;
+    std::exception_ptr fault_;
 };
 
 // One thread that runs the jobs posted to it, one after another.

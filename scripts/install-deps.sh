@@ -4,7 +4,8 @@
 # every package is already there.
 set -euo pipefail
 
-# Building and running halvane and halvane-render.
+# Building and running halvane and halvane-render (help2man makes their
+# manual pages from --help).
 packages=(
   build-essential
   cmake
@@ -21,6 +22,7 @@ packages=(
   libmpfr-dev
   libmpfrc++-dev
   ffmpeg
+  help2man
 )
 
 # The tests: sanitizers and fuzzers, a virtual X server and its tools, the
@@ -49,9 +51,10 @@ test_packages=(
   appstream
   shared-mime-info
   xdg-utils
+  libglib2.0-bin
+  libfile-mimeinfo-perl
   man-db
   bash-completion
-  help2man
 )
 
 with_tests=0

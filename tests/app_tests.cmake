@@ -11,10 +11,12 @@ add_executable(test_app
   app/files_test.cpp
   app/desktop_test.cpp
   app/history_export_test.cpp
+  app/robustness_test.cpp
   app/screenshot.cpp
 )
 target_include_directories(test_app PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/app)
-target_link_libraries(test_app PRIVATE halvane_app Qt6::Test)
+target_link_libraries(test_app PRIVATE halvane_app halvane_version Qt6::Test)
+target_compile_definitions(test_app PRIVATE HALVANE_REGRESSIONS="${PROJECT_SOURCE_DIR}/fuzz/regressions")
 add_dependencies(test_app vantrix01)
 
 # Like gtest_discover_tests: the functions are listed by the built program

@@ -26,6 +26,7 @@
 #include "picture_settings.h"
 #include "progress_bar.h"
 #include "render_arguments.h"
+#include "render_options.h"
 #include "settings_record.h"
 #include "supersampling.h"
 #include "tiles.h"
@@ -328,11 +329,12 @@ bool KeyframeFilm(const Arguments& a, Film& film) {
     return true;
 }
 
+// Pictures written a band at a time may have any number of pixels.
 bool SizeProblem(const Arguments& a, const TIterationContext& ctx) {
     const int32_t w = ctx.ImageWidth, h = ctx.ImageHeight;
     const bool streamed = !a.Sequence() && imaging::BandWriter::Streams(a.output);
-    if (w > 0 && h > 0 && w <= imaging::Picture::kMaxSide && h <= imaging::Picture::kMaxSide &&
-        (streamed || imaging::Picture::SizeAllowed(w, h))) {
+    if (streamed ? w > 0 && h > 0 && w <= imaging::Picture::kMaxSide && h <= imaging::Picture::kMaxSide
+                 : engine::ImageSizeAllowed(w, h)) {
         if (a.tile && a.tile->second > h) {
             std::cerr << "halvane-render: --tile: " << a.tile->second << " tiles of a picture " << h
                       << " rows high\n";
@@ -340,7 +342,7 @@ bool SizeProblem(const Arguments& a, const TIterationContext& ctx) {
         }
         return false;
     }
-    std::cerr << "halvane-render: the picture size " << w << "x" << h << " is not allowed\n";
+    std::cerr << "halvane-render: " << engine::ImageSizeRefusal(w, h) << '\n';
     return true;
 }
 
@@ -353,6 +355,10 @@ int main(int argc, char** argv) {
     } catch (const render::UsageError& error) {
         std::cerr << "halvane-render: " << error.message << '\n';
         return 2;
+    }
+    if (arguments.help || arguments.version) {
+        std::cout << (arguments.help ? render::HelpText() : render::VersionText()) << std::flush;
+        return std::cout ? 0 : 1;
     }
     imaging::SetEncoderThreads(arguments.threads);
     imaging::Options() = arguments.image;

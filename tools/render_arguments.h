@@ -47,11 +47,16 @@ struct Arguments {
     std::optional<std::string> joinVideo, joinTiles;
     std::vector<std::string> parts;
 
+    // --help or --version: print that and nothing else.
+    bool help = false;
+    bool version = false;
+
     bool Sequence() const { return zoomTo || keyframes; }
 };
 
-// Parses argv; throws UsageError naming the argument. --help prints the
-// usage and exits.
+// Parses argv (an option's value follows it, or its "=": --formula=3);
+// throws UsageError naming the argument. Stops at --help or --version,
+// without checking the rest.
 Arguments ParseArguments(int argc, char** argv);
 
 // The frames of part I of N of a film of `frames`: an even split.

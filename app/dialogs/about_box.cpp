@@ -8,6 +8,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "halvane_version.h"
+
 namespace app {
 
 namespace {
@@ -35,6 +37,11 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     product->setFont(big);
     auto* version = new QLabel(tr("Version 0.001, beta"), this);
     version->setObjectName(QStringLiteral("version"));
+    // The product's own version text stays; the program's version (the one
+    // --version prints) is shown under it.
+    auto* programVersion = new QLabel(tr("halvane %1").arg(QStringLiteral(HALVANE_VERSION)), this);
+    programVersion->setObjectName(QStringLiteral("programVersion"));
+    programVersion->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* grid = new QGridLayout;
     int row = 0;
@@ -57,6 +64,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(product, 0, Qt::AlignHCenter);
     layout->addWidget(version, 0, Qt::AlignHCenter);
+    layout->addWidget(programVersion, 0, Qt::AlignHCenter);
     layout->addSpacing(8);
     layout->addLayout(grid);
     layout->addWidget(ok, 0, Qt::AlignHCenter);

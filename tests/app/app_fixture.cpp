@@ -15,9 +15,11 @@ AppHarness::AppHarness(std::vector<std::string> pluginFolders, bool recordMessag
         setup.showMessage = [this](const QString& text, const QString& title) {
             messages << text;
             messageTitles << title;
+            if (onMessage) onMessage(text);
         };
     }
     form = std::make_unique<app::MainWindow>(std::move(setup));
+    realSaveFileDialog = form->saveFileDialog;
     form->openFileDialog = [this](QWidget*, const QString&, const QString&, const QString& filter) {
         openFilters << filter;
         return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();

@@ -25,7 +25,11 @@ struct AppHarness {
     QStringList offeredSaveNames;
     QStringList openFilters;
     std::function<int(QDialog&)> modalAnswer = [](QDialog&) { return int(QDialog::Rejected); };
+    // Called as each message is recorded, with the window as it is then.
+    std::function<void(const QString&)> onMessage;
     std::unique_ptr<app::MainWindow> form;
+    // The window's own save dialog, before the harness answered it.
+    std::function<QString(QWidget*, const QString&, const QString&, const QString&)> realSaveFileDialog;
 
     // With `recordMessages` false, messages show in real message boxes.
     explicit AppHarness(std::vector<std::string> pluginFolders = engine::DefaultPluginFolders(),

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -56,6 +57,17 @@ void DesktopTest::captionsAreExactlyTheirOwn() {
     QCOMPARE(Property(h.form.get(), "WM_NAME"), QStringLiteral("halvane-ware"));
     // The idle title shows where the platform shows an application's name.
     QCOMPARE(Property(h.form.get(), "_NET_WM_ICON_NAME"), QStringLiteral("halvane-ware, v0.001"));
+
+    // The file's name, with the marker while the settings differ from it.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("pic.png"));
+    h.saveAnswers << path;
+    h.A().saveAs->trigger();
+    QTRY_COMPARE(Property(h.form.get(), "_NET_WM_NAME"), path);
+    h.Do(h.A().channelOrders[0]);
+    QTRY_COMPARE(Property(h.form.get(), "_NET_WM_NAME"), path + QStringLiteral("*"));
+    h.Do(h.A().newPicture);
+    QTRY_COMPARE(Property(h.form.get(), "_NET_WM_NAME"), QStringLiteral("halvane-ware"));
 
     // The busy caption while a long picture is computed.
     h.ApplySize(1200, 900);

@@ -1,8 +1,13 @@
 // "Color Mixing Controls", "Options" and the file-dialog filters.
 #include <QAction>
+#include <algorithm>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,6 +25,7 @@
 #include "dialogs/options_dialog.h"
 #include "file_filters.h"
 #include "image_options.h"
+#include "window_placement.h"
 
 class DialogTest : public QObject {
     Q_OBJECT
@@ -32,6 +38,8 @@ private slots:
     void optionsStoreBackInOrderUntilABadNumber();
     void optionsCancelChangesNothing();
     void applyButtonsShowKeyboardFocus();
+    void theSaveDialogOffersTheProposedFormat();
+    void toolWindowsFindAFreeSpotWhereThereIsOne();
     void cleanup() { imaging::Options() = imaging::ImageFileOptions{}; }
 };
 
@@ -50,6 +58,12 @@ void DialogTest::filtersBecomeQtFilters() {
     QCOMPARE(open.last(), QStringLiteral("All files (*)"));
     QCOMPARE(app::SuffixOfFilter(save.at(4)), QStringLiteral("png"));
     QCOMPARE(app::SuffixOfFilter(open.first()), QString());
+    const QString saveFilter = app::ToQtFilter(app::kSaveImageFilter);
+    QCOMPARE(app::FilterMatchingName(saveFilter, QStringLiteral("/a.b/pic.PNG")), save.at(4));
+    QCOMPARE(app::FilterMatchingName(saveFilter, QStringLiteral("pic.tif")), save.last());
+    for (const char* none : {"pic", "pic.gif", "/a.png/pic", "pic."})
+        QCOMPARE(app::FilterMatchingName(saveFilter, QLatin1String(none)), QString());
+    QCOMPARE(app::FilterMatchingName(app::ToQtFilter(app::kOpenImageFilter), QStringLiteral("x.jpeg")), open.first());
 }
 
 void DialogTest::colourDialogOpensWithTheSettingsAndAppliesOnce() {
@@ -280,6 +294,98 @@ void DialogTest::applyButtonsShowKeyboardFocus() {
         auto* apply = dialog->findChild<QPushButton*>(QStringLiteral("applyButton"));
         QVERIFY(apply->isFlat());
         QVERIFY(dynamic_cast<app::FlatButton*>(apply) != nullptr);
+    }
+}
+
+// The window's own save dialog (Export's Browse): the filter of the name
+// proposed is the one offered, so that a name typed without an extension
+// gets the proposed format.
+void DialogTest::theSaveDialogOffersTheProposedFormat() {
+    AppHarness h;
+    QTemporaryDir dir;
+    struct Case {
+        const char* proposed;
+        const char* filter;  // the entry offered, by its extension
+        const char* written;
+    };
+    for (const Case& c : {Case{"halvane-export.png", "*.png", "typed.png"}, Case{"pic.jpg", "*.jpg", "typed.jpg"},
+                          Case{"halvane-", "*.bmp", "typed.bmp"}}) {
+        QString offered;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) return;
+            offered = dialog->selectedNameFilter();
+            dialog->selectFile(QStringLiteral("typed"));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        const QString chosen = h.realSaveFileDialog(h.form.get(), QStringLiteral("Export Picture"),
+                                                    dir.filePath(QLatin1String(c.proposed)),
+                                                    app::FileFilter(app::kSaveImageFilter));
+        QVERIFY2(offered.endsWith(QStringLiteral("(%1)").arg(QLatin1String(c.filter))), qPrintable(offered));
+        QCOMPARE(chosen, dir.filePath(QLatin1String(c.written)));
+    }
+}
+
+namespace {
+// Whether a window of `size` fits somewhere on `screen` without covering
+// any of `taken`: every place, pixel by pixel.
+bool AnyFreePlace(const QSize& size, const QList<QRect>& taken, const QRect& screen) {
+    for (int y = screen.top(); y + size.height() <= screen.bottom() + 1; ++y) {
+        for (int x = screen.left(); x + size.width() <= screen.right() + 1; ++x) {
+            const QRect place(QPoint(x, y), size);
+            const auto covering =
+                std::find_if(taken.begin(), taken.end(), [&](const QRect& r) { return r.intersects(place); });
+            if (covering == taken.end()) return true;
+            x = std::max(x, covering->right());  // past the window that covers it
+        }
+    }
+    return false;
+}
+}  // namespace
+
+void DialogTest::toolWindowsFindAFreeSpotWhereThereIsOne() {
+    QRandomGenerator random(13);
+    int free = 0;
+    for (const QRect screen : {QRect(0, 0, 1024, 768), QRect(0, 0, 1920, 1280)}) {
+        for (int round = 0; round < 60; ++round) {
+            const auto window = [&](int minSide, int maxWidth, int maxHeight) {
+                const QSize size(random.bounded(minSide, maxWidth), random.bounded(minSide, maxHeight));
+                return QRect(QPoint(random.bounded(0, screen.width() - size.width()),
+                                    random.bounded(0, screen.height() - size.height())),
+                             size);
+            };
+            const QRect main = window(300, screen.width() * 2 / 3, screen.height() * 2 / 3);
+            QList<QRect> open;
+            for (int i = random.bounded(0, 3); i > 0; --i) open << window(150, 450, 450);
+            const QSize size(random.bounded(150, 450), random.bounded(150, 450));
+            const QPoint at = app::FreeSpotFor(size, main, open, screen);
+            const QRect place(at, size);
+            QVERIFY(screen.contains(place));
+            QList<QRect> taken = open;
+            taken << main;
+            const bool covers =
+                std::any_of(taken.begin(), taken.end(), [&](const QRect& r) { return r.intersects(place); });
+            const bool exists = AnyFreePlace(size, taken, screen);
+            QVERIFY2(!(covers && exists), qPrintable(QStringLiteral("round %1").arg(round)));
+            free += exists;
+        }
+    }
+    QVERIFY(free >= 30);  // the cases are not all full screens
+
+    // A main window as large as the screen: a tool window covers its
+    // picture, never its menus, tool bars and status bar, nor another.
+    for (const QRect screen : {QRect(0, 0, 1024, 768), QRect(0, 0, 1920, 1280)}) {
+        const QList<QRect> bars{QRect(0, 0, screen.width(), 30), QRect(0, 30, screen.width(), 30),
+                                QRect(0, 60, 40, screen.height() - 85),
+                                QRect(0, screen.height() - 25, screen.width(), 25)};
+        QList<QRect> open;
+        for (const QSize size : {QSize(320, 230), QSize(380, 480), QSize(150, 120)}) {
+            const QRect place(app::FreeSpotFor(size, screen, open, screen, bars), size);
+            QVERIFY(screen.contains(place));
+            for (const QRect& r : bars + open)
+                QVERIFY2(!r.intersects(place), qPrintable(QStringLiteral("%1,%2").arg(place.x()).arg(place.y())));
+            open << place;
+        }
     }
 }
 

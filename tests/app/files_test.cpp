@@ -37,6 +37,7 @@ private slots:
     void aLoadWhileComputingReadsTheChosenFile();
     void aLoadedPictureComesBackExactlyWithTheDialogsOpen();
     void aSavedPictureCarriesItsSettingsAndSize();
+    void theCaptionMarksSettingsThatDifferFromTheFile();
 
 private:
     std::unique_ptr<AppHarness> h;
@@ -346,6 +347,81 @@ void FileTest::aSavedPictureCarriesItsSettingsAndSize() {
     QVERIFY(h->WaitUntilIdle());
     QCOMPARE(h->form->generationCount(), count);
     QCOMPARE(h->PictureBytes(), saved);
+}
+
+// The caption names the file the picture belongs to, marked while the
+// settings differ from the file's; after New it belongs to none.
+void FileTest::theCaptionMarksSettingsThatDifferFromTheFile() {
+    const auto expectCaption = [this](const QString& title, bool modified) {
+        QCOMPARE(h->form->windowTitle(), title);
+        QCOMPARE(h->form->isWindowModified(), modified);
+    };
+    h->Do(h->A().formulas[3]);
+    const QString path = Path("pic.png");
+    h->saveAnswers << path;
+    h->A().saveAs->trigger();
+    expectCaption(path, false);
+
+    struct Change {
+        const char* what;
+        std::function<void()> change;
+        std::function<void()> undo;
+    };
+    const Change changes[] = {
+        {"formula", [this] { h->Do(h->A().formulas[5]); }, [this] { h->Do(h->A().formulas[3]); }},
+        {"blend, recoloured", [this] { h->Do(h->A().blendMethods[2]); }, [this] { h->Do(h->A().blendMethods[19]); }},
+        {"Julia mode, no generation", [this] { h->Do(h->A().juliaMode); }, [this] { h->Do(h->A().juliaMode); }},
+        {"image size", [this] { h->ApplySize(100, 80); }, [this] { h->ApplySize(160, 120); }},
+        {"zoom, then Back", [this] {
+             QTest::mouseClick(h->Box(), Qt::LeftButton, {}, QPoint(80, 60));
+             QVERIFY(h->WaitUntilIdle());
+         }, [this] { h->Do(h->A().back); }},
+    };
+    for (const Change& c : changes) {
+        c.change();
+        QVERIFY2(h->form->isWindowModified(), c.what);
+        expectCaption(path + QStringLiteral("[*]"), true);
+        c.undo();
+        QVERIFY2(!h->form->isWindowModified(), c.what);
+        expectCaption(path, false);
+    }
+    h->A().imageSize->trigger();  // hidden again
+
+    // Loading, and opening, make the picture the file's.
+    h->Do(h->A().formulas[1]);
+    h->openAnswers << Path("pic.vtx");
+    h->A().loadParameterFile->trigger();
+    QTRY_COMPARE(h->Ctx().FormulaNo, 3);
+    QVERIFY(h->WaitUntilIdle());
+    expectCaption(Path("pic.vtx"), false);
+    h->openAnswers << path;
+    h->A().loadParameterFile->trigger();
+    QTRY_COMPARE(h->form->currentFile(), path);
+    QVERIFY(h->WaitUntilIdle());
+    expectCaption(path, false);
+    h->openAnswers << path;
+    h->Do(h->A().openImage);
+    expectCaption(path, false);
+    h->Do(h->A().rotate90);
+    expectCaption(path + QStringLiteral("[*]"), true);
+
+    // A file saved while a Julia constant is still to be picked: the
+    // picture computed from it fixes the constant, which changes nothing.
+    h->Do(h->A().juliaMode);
+    h->saveAnswers << Path("julia.png");
+    h->A().saveAs->trigger();
+    h->openAnswers << Path("julia.vtx");
+    h->A().loadParameterFile->trigger();
+    QTRY_COMPARE(h->form->currentFile(), Path("julia.vtx"));
+    QVERIFY(h->WaitUntilIdle());
+    QCOMPARE(h->Ctx().JuliaFixed, 1);
+    expectCaption(Path("julia.vtx"), false);
+
+    h->Do(h->A().newPicture);
+    expectCaption(QStringLiteral("halvane-ware"), false);
+    QCOMPARE(h->form->currentFile(), QString());
+    h->A().saveAs->trigger();
+    QCOMPARE(h->offeredSaveNames.last(), QStringLiteral("halvane-"));
 }
 
 static RegisterAppTests registration("FileTest", [] { return std::make_unique<FileTest>(); });

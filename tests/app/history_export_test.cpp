@@ -139,6 +139,8 @@ void HistoryExportTest::exportWritesTheAveragedPictureAndLeavesTheWindowAlone() 
     QCOMPARE(h.PictureBytes(), onScreen);
     QCOMPARE(params::RecordSettings(h.Ctx()), settings);
     QCOMPARE(h.form->history().Size(), steps);
+    // The status bar says where the file went.
+    QCOMPARE(h.form->statusNotice(), QStringLiteral("Exported to ") + QDir::toNativeSeparators(path));
 }
 
 void HistoryExportTest::aCancelledExportLeavesNoFile() {
@@ -160,6 +162,7 @@ void HistoryExportTest::aCancelledExportLeavesNoFile() {
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("huge.vtx"))));
     QVERIFY(h.A().exportPicture->isEnabled());
+    QCOMPARE(h.form->statusNotice(), QStringLiteral("Export cancelled"));
 }
 
 void HistoryExportTest::aFileGivenAtStartUpIsOpenedOrLoaded() {

@@ -5,13 +5,16 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include "app_fixture.h"
 #include "dialogs/parameters_dialog.h"
+#include "halvane_version.h"
 
 namespace {
 QString Plain(QString text) { return text.remove(QLatin1Char('&')); }
@@ -26,6 +29,7 @@ private slots:
     void menusAndToolBarsCarryTheirCaptions();
     void abortKeepsTheRowsNotYetComputed();
     void escapeAbortsAndTheBusyCaptionCountsRows();
+    void theBusyCaptionGoesOnWhileCommandsKeepComing();
     void aNewerCommandSupersedesTheRunningGeneration();
     void parametersDialogValuesTakeEffect();
     void missingPluginRefusesEveryGeneration();
@@ -206,6 +210,18 @@ void MainWindowTest::abortKeepsTheRowsNotYetComputed() {
     QVERIFY(h.form->core().StopRequested);
     QCOMPARE(h.form->windowTitle(), QStringLiteral("halvane-ware"));
     QVERIFY(!h.form->busyTimer().isActive());
+    // The picture does not look finished: the status bar says so until the
+    // next generation, which completes without a word.
+    QCOMPARE(h.form->statusNotice(), QStringLiteral("Aborted"));
+    h.Do(h.A().insideOut);
+    QCOMPARE(h.form->statusNotice(), QString());
+    // An abort after the last row has nothing left to stop.
+    h.form->afterRowHook = [&](int32_t row) {
+        if (row == 119) h.A().abort->trigger();
+    };
+    h.Do(h.A().insideOut);
+    h.form->afterRowHook = nullptr;
+    QCOMPARE(h.form->statusNotice(), QString());
 }
 
 void MainWindowTest::escapeAbortsAndTheBusyCaptionCountsRows() {
@@ -229,6 +245,30 @@ void MainWindowTest::escapeAbortsAndTheBusyCaptionCountsRows() {
     const QByteArray after = h.PictureBytes();
     QCOMPARE(Rows(after, 160, 41, 120), Rows(before, 160, 41, 120));
     QVERIFY(Rows(after, 160, 0, 41) != Rows(before, 160, 0, 41));
+}
+
+// Commands that come faster than the busy timer's beat (a colour slider
+// dragged over a picture beyond the render buffers) each replace the
+// running generation; the caption and the picture still follow it.
+void MainWindowTest::theBusyCaptionGoesOnWhileCommandsKeepComing() {
+    AppHarness h;
+    QVERIFY(h.StartAndWaitForFirstPicture());
+    h.ApplySize(400, 300);
+    h.Ctx().Maxit = 2000;
+    QStringList captions;
+    QTimer command;
+    command.setInterval(50);
+    QObject::connect(&command, &QTimer::timeout, h.form.get(), [&] {
+        h.Ctx().RedStart += 1.0;
+        h.form->recolour();
+        captions << h.form->windowTitle();
+    });
+    command.start();
+    QTRY_VERIFY_WITH_TIMEOUT(captions.filter(QRegularExpression(QStringLiteral("^Busy\\.\\.\\. \\d+$"))).size() >= 2,
+                             3000);
+    command.stop();
+    h.A().abort->trigger();
+    QVERIFY(h.WaitUntilIdle());
 }
 
 void MainWindowTest::aNewerCommandSupersedesTheRunningGeneration() {
@@ -339,13 +379,16 @@ void MainWindowTest::aboutBoxShowsProductAndPictureRows() {
     QStringList shown;
     h.modalAnswer = [&shown](QDialog& dialog) {
         shown << dialog.windowTitle();
-        for (QLabel* label : dialog.findChildren<QLabel*>()) shown << label->text();
+        for (QLabel* label : dialog.findChildren<QLabel*>()) {
+            if (label->isVisibleTo(&dialog)) shown << label->text();
+        }
         return int(QDialog::Accepted);
     };
     h.A().about->trigger();
     QCOMPARE(shown.value(0), QStringLiteral("About"));
-    for (const char* text : {"Halvane-Ware", "Version 0.001, beta", "Valid Info", "Type", "SubType", "Options",
-                             "Width", "Height", "Colors", "BitsPerPixel", "GraphicCount"})
+    for (const char* text : {"Halvane-Ware", "Version 0.001, beta", "halvane " HALVANE_VERSION, "Valid Info",
+                             "Type", "SubType", "Options", "Width", "Height", "Colors", "BitsPerPixel",
+                             "GraphicCount"})
         QVERIFY2(shown.contains(QLatin1String(text)), text);
 }
 

@@ -273,6 +273,11 @@ void NavigationTest::mouseMoveShowsMagnificationAndPoint() {
     QNEAR(h->form->mousePlaneY(), -1.75 + 30 * (3.5 / 120));
     // Rotate90 is on: the pixel shows the point with its parts exchanged.
     QVERIFY(h->form->planePointLabel()->text().startsWith(QStringLiteral("x=-0.875")));
+    // Once the pointer has left the picture no point is under it.
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(h->Box(), &leave);
+    QCOMPARE(h->form->planePointLabel()->text(), QString());
+    QCOMPARE(h->form->magnificationLabel()->text(), QStringLiteral("magnification=1.00"));
 }
 
 void NavigationTest::juliaPickWithTheParametersDialogOpen() {

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "app_fixture.h"
+#include "guarded_application.h"
 
 int TakeScreenshot(const QString& path);
 
@@ -36,7 +37,8 @@ int main(int argc, char** argv) {
     }
     // Numbers in the dialogs and files use "." as decimal mark.
     QLocale::setDefault(QLocale::c());
-    QApplication application(argc, argv);
+    // The program's own application object: what a handler throws is caught.
+    app::GuardedApplication application(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     if (argc == 3 && QByteArray(argv[1]) == "--screenshot") return TakeScreenshot(QString::fromLocal8Bit(argv[2]));
     const char* onlyClass = argc >= 2 ? argv[1] : nullptr;

@@ -31,6 +31,8 @@ struct Settings {
     int32_t formula = 0, render = 4, blend = 20, order = 3;
     int32_t rotation = 1, insideOut = 0, width = 40, height = 30, maxit = 60;
     int32_t juliaMode = 0;
+    // Fixed Julia mode as a parameter file leaves it: c is the constant.
+    bool juliaFixedAsLoaded = false;
     double juliaX = 0.0, juliaY = 0.0;
     double centerX = 0.0, centerY = 0.0, magnification = 1.0;
 };
@@ -49,6 +51,11 @@ void Apply(const Settings& s, TIterationContext& ctx) {
     ctx.JuliaMode = s.juliaMode;
     ctx.JuliaX = s.juliaX;
     ctx.JuliaY = s.juliaY;
+    if (s.juliaFixedAsLoaded) {
+        ctx.JuliaFixed = 1;
+        ctx.CRe = s.juliaX;
+        ctx.CIm = s.juliaY;
+    }
     ctx.CenterX = s.centerX;
     ctx.CenterY = s.centerY;
     ctx.Magnification = s.magnification;
@@ -168,6 +175,13 @@ std::vector<Settings> CoverAllMethods() {
     julia.blend = 22;
     list.push_back(julia);  // picks the constant per pixel
     list.push_back(julia);  // then carries the fixed constant from pixel to pixel
+    // A fixed constant of (0, 0) from a file: the first pixel takes it as it
+    // is, every later one as blend method 22 moved it; inverted, the two differ.
+    Settings loaded = julia;
+    loaded.juliaFixedAsLoaded = true;
+    loaded.juliaY = 0.0;
+    loaded.insideOut = 1;
+    list.push_back(loaded);
     Settings big;
     big.width = 330;  // larger than the render buffers
     big.height = 6;

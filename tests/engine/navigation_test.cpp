@@ -15,6 +15,9 @@ TEST(Navigation, ClicksAndSelectionsPickRectanglesOfThePicturesProportions) {
     EXPECT_EQ(engine::ClickRectangle(0, 0, 320, 240, true), (PixelRect{-80, -60, 160, 120}));
     // The mean side (60) and the centre (60, 20) stay.
     EXPECT_EQ(engine::SelectionRectangle(PixelRect{10, 10, 100, 20}, 320, 240), (PixelRect{26, -6, 69, 51}));
+    // The unrounded sizes place the edges: 6.29 by 4.71 about (10.5, 15)
+    // gives left 7 and top 13 (the rounded 6 by 5 would give 8 and 12).
+    EXPECT_EQ(engine::SelectionRectangle(PixelRect{10, 10, 1, 10}, 320, 240), (PixelRect{7, 13, 6, 5}));
 }
 
 TEST(Navigation, APickMapsOntoTheViewAndGivesItsMagnification) {

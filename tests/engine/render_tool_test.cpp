@@ -108,7 +108,7 @@ TEST_F(RenderTool, BadArgumentsNameTheArgumentAndExitWithTwo) {
 TEST_F(RenderTool, HelpPrintsTheUsage) {
     const Result r = RunRender("--help");
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.output.find("usage: halvane-render"), std::string::npos);
+    EXPECT_NE(r.output.find("Usage: halvane-render"), std::string::npos);
 }
 
 TEST_F(RenderTool, WritesThePictureTheCoreComputes) {

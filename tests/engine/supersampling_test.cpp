@@ -186,6 +186,37 @@ TEST(Supersampling, AReceiverThatStopsEndsTheRunAndRowsWiderThanAPictureAreCompu
               engine::SupersampleOutcome::Failed);
     EXPECT_EQ(bands, 2);
     EXPECT_TRUE(messages.messages.empty());
+
+    // A band of an image of more pixels than any picture: the rows it has.
+    job.width = 20000;
+    job.height = 15000;
+    job.factor = 1;
+    job.firstRow = 7000;
+    job.endRow = 7001;
+    imaging::Picture band;
+    ASSERT_EQ(engine::ComputeSupersampled(job, band, messages), engine::SupersampleOutcome::Done);
+    EXPECT_NE(std::count(band.Bytes().begin(), band.Bytes().end(), uint8_t{0}), 20000 * 3) << "a black row";
+    TIterationContext whole = job.settings;
+    whole.ImageWidth = 20000;
+    whole.ImageHeight = 15000;
+    RecordingHost host;
+    engine::GenerationCore core(host);
+    ASSERT_TRUE(core.BindPlugin({HALVANE_BIN_DIR}));
+    core.Context = whole;
+    core.LastFormulaNo = whole.FormulaNo;
+    core.ImageInBands = true;
+    core.FirstPictureRow = 7000;
+    imaging::Picture row(20000, 1);
+    core.CurrentImage = &row;
+    ASSERT_TRUE(core.BeginGeneration());
+    core.PixelY = 6999;  // the row before, as the whole picture's run has it
+    core.ComputeRow();
+    core.NextRow();
+    core.ComputeRow();
+    EXPECT_TRUE(row == band);
+    // Without bands, no size that no picture can have is computed.
+    core.ImageInBands = false;
+    EXPECT_FALSE(core.BeginGeneration());
 }
 
 }  // namespace

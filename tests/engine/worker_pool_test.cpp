@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
+#include <stdexcept>
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -48,6 +50,60 @@ TEST(WorkerPool, EachThreadTakesPartInARoundAtMostOnceAndNoneAfterIt) {
         }
     }
     EXPECT_GE(joined, kRounds / 50);
+}
+
+// WaitUntilIdle returns only once the job taken from the queue has ended,
+// whether it was still waiting or already running when the wait began.
+TEST(JobThread, WaitUntilIdleWaitsForTheRunningJob) {
+    engine::JobThread thread;
+    for (const bool startedFirst : {true, false}) {
+        std::atomic<bool> started{false};
+        std::atomic<bool> done{false};
+        thread.Post([&] {
+            started = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            done = true;
+        });
+        if (startedFirst)
+            while (!started) std::this_thread::yield();
+        thread.WaitUntilIdle();
+        EXPECT_TRUE(done) << (startedFirst ? "running" : "queued");
+        EXPECT_TRUE(thread.Idle());
+    }
+}
+
+// What a part of a round throws comes back from Run, after the round, and
+// the pool serves the next round as before.
+TEST(WorkerPool, AThrowingPartIsRethrownByRunAfterTheRound) {
+    engine::WorkerPool pool(3);
+    for (const size_t thrower : {size_t{0}, size_t{1}}) {
+        std::atomic<int> inside{0};
+        std::atomic<bool> lateLeaver{false};
+        const std::function<void(size_t)> task = [&](size_t worker) {
+            ++inside;
+            if (worker == thrower) {
+                --inside;
+                throw std::runtime_error("part " + std::to_string(worker));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            --inside;
+        };
+        bool caught = false;
+        try {
+            pool.Run(task);
+        } catch (const std::runtime_error&) {
+            caught = true;
+            lateLeaver = inside.load() != 0;
+        }
+        // Thread 1 may not have joined the round at all; the caller always has.
+        if (thrower == 0) {
+            EXPECT_TRUE(caught);
+        }
+        EXPECT_FALSE(lateLeaver);
+        std::atomic<int> ran{0};
+        pool.Run([&](size_t) { ++ran; });
+        EXPECT_GE(ran.load(), 1);
+    }
 }
 
 }  // namespace

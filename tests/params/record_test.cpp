@@ -1,5 +1,7 @@
 // Settings records: the comment pictures carry, and the history of them.
+#include "image_file.h"
 #include "params_test_support.h"
+#include "picture_files.h"
 #include "settings_history.h"
 #include "settings_record.h"
 
@@ -65,6 +67,59 @@ TEST(SettingsHistory, BackForwardAndABoundedPast) {
     const params::SettingsRecord* oldest = nullptr;
     while (full.CanGoBack()) oldest = full.Back();
     EXPECT_EQ(*oldest, Step(5));
+}
+
+// After Back, a record is compared with the step in force, not the newest:
+// the current settings again (an Apply without changes) keep the way forward.
+TEST(SettingsHistory, ARecordAfterBackIsComparedWithTheCurrentStep) {
+    struct Case {
+        const char* what;
+        int recorded;
+        size_t position;
+        bool canGoForward;
+    };
+    const Case cases[] = {
+        {"the current step again", 2, 1, true},
+        {"the newest step again", 3, 2, false},
+        {"another step", 9, 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        params::SettingsHistory history;
+        for (int step : {1, 2, 3}) history.Record(Step(step));
+        history.Back();
+        history.Record(Step(c.recorded));
+        EXPECT_EQ(history.Size(), 3u);
+        EXPECT_EQ(history.Position(), c.position);
+        EXPECT_EQ(history.CanGoForward(), c.canGoForward);
+        if (c.canGoForward) {
+            EXPECT_EQ(*history.Forward(), Step(3));
+        }
+    }
+}
+
+// A picture asked for its settings says why it gave none: a file that
+// cannot be read is no picture without settings.
+TEST(PictureSettings, AFileThatCannotBeReadSaysWhy) {
+    TempFolder folder;
+    imaging::Picture picture(4, 3);
+    ASSERT_EQ(imaging::SaveImageFile(picture, folder.File("plain.png")), "");
+    ASSERT_EQ(imaging::SaveImageFile(picture, folder.File("other.png"), "a comment of another program"), "");
+    WriteBytes(folder.File("text.jpg"), "not a picture at all");
+    std::filesystem::create_directory(folder.File("folder.tif"));
+    struct Case {
+        const char* file;
+        bool carriesNone;  // a readable picture without halvane settings
+    };
+    for (const Case& c : {Case{"plain.png", true}, Case{"other.png", true}, Case{"missing.png", false},
+                          Case{"text.jpg", false}, Case{"folder.tif", false}}) {
+        SCOPED_TRACE(c.file);
+        const std::string path = folder.File(c.file);
+        std::string error;
+        EXPECT_FALSE(params::ReadSettingsFromPicture(path, error).has_value());
+        EXPECT_NE(error.find(path), std::string::npos) << error;
+        EXPECT_EQ(error.find("carries no halvane settings") != std::string::npos, c.carriesNone) << error;
+    }
 }
 
 }  // namespace
