@@ -34,12 +34,14 @@ namespace engine {
 
 struct Keyframe {
     int32_t frame = 0;
-    TIterationContext settings{};  // the film's image size
+    // The record's doubles are read through member pointers, which assume
+    // their natural alignment (the record itself is packed to 4 bytes).
+    alignas(8) TIterationContext settings{};  // the film's image size
     ExactView view;                // the exact digits where the doubles do not hold them
 };
 
 struct FrameSettings {
-    TIterationContext settings{};
+    alignas(8) TIterationContext settings{};
     ExactView view;
 };
 

@@ -16,7 +16,7 @@
 namespace params {
 
 struct RecordedPicture {
-    TIterationContext settings{};
+    alignas(8) TIterationContext settings{};  // read through member pointers
     engine::ExactView view;
     int32_t samples = 1;
 };

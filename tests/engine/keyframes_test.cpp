@@ -66,7 +66,8 @@ TEST(Keyframes, MagnificationGeometricAndCentreEvenOnScreen) {
     // Zooming in, zooming out and panning at one magnification.
     const struct {
         const char* name;
-        TIterationContext a, b;
+        alignas(8) TIterationContext a;  // read through member pointers
+        alignas(8) TIterationContext b;
     } cases[] = {
         {"in", Settings(-0.5, 0.0, 1.0), Settings(-0.74, 0.13, 1e6)},
         {"out", Settings(-0.74, 0.13, 1e6), Settings(-0.5, 0.25, 2.0)},

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <tuple>
 
 #include "generation.h"
 #include "picture_settings.h"
@@ -141,7 +140,11 @@ TEST(Supersampling, BandsOfRowsAreTheWholePicturesRows) {
             imaging::Picture whole;
             ASSERT_EQ(engine::ComputeSupersampled(job, whole, messages), engine::SupersampleOutcome::Done);
             // Bands of 1, 2 and 4 rows from several starting rows.
-            for (const auto& [first, end, bandRows] : {std::tuple{0, 11, 4}, {1, 2, 1}, {3, 11, 2}, {5, 9, 4}}) {
+            const struct {
+                int32_t first, end, bandRows;
+            } bands[] = {{0, 11, 4}, {1, 2, 1}, {3, 11, 2}, {5, 9, 4}};
+            for (const auto& b : bands) {
+                const int32_t first = b.first, end = b.end, bandRows = b.bandRows;
                 job.firstRow = first;
                 job.endRow = end;
                 int32_t next = first;
