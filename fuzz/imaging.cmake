@@ -14,3 +14,10 @@ foreach(entry IN LISTS HALVANE_IMAGE_FUZZERS)
   target_link_options(fuzz_${format} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(fuzz_${format} PRIVATE halvane_imaging)
 endforeach()
+
+# Reading files from disk a band at a time, and their comments (PNG or TIFF,
+# by the input's first byte), seeded from fuzz/corpus/band_reader.
+add_executable(fuzz_band_reader ${CMAKE_CURRENT_LIST_DIR}/fuzz_band_reader.cpp)
+target_compile_options(fuzz_band_reader PRIVATE -fsanitize=fuzzer)
+target_link_options(fuzz_band_reader PRIVATE -fsanitize=fuzzer)
+target_link_libraries(fuzz_band_reader PRIVATE halvane_imaging)

@@ -38,8 +38,10 @@ namespace imaging {
 // to a temporary file in the target's folder, renamed into place at Finish:
 // a write that fails, is abandoned, or whose writer is destroyed before
 // Finish leaves no file under the final name (and an old file as it was).
-// A process killed while writing leaves its hidden temporary file
-// (".NAME.PID-N-A.tmp") beside the target, never a part under the name.
+// The temporary file has no name until Finish where the file system allows
+// (O_TMPFILE: ext4, XFS, Btrfs, tmpfs), so a process killed while writing
+// leaves nothing; elsewhere it leaves its hidden ".NAME.PID-N-A.tmp", never
+// a part under the final name.
 //
 // Every call returns "" or one line naming the file and what went wrong;
 // after a failure the writer is closed and its temporary file removed.

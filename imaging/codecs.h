@@ -194,11 +194,56 @@ bool RowsAreGrey(const uint8_t* rgb, size_t pixels);
 [[nodiscard]] std::string EncodeTiff(const Picture& picture, const ImageFileOptions& options, ByteSink& out,
                                      const std::string& comment = {});
 
+// The bytes of a file in memory or on disk, read where they are needed:
+// the comment readers read no more of a file than leads to its comment.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual uint64_t Size() const = 0;
+    // Reads up to `count` bytes at `offset` and returns how many it read:
+    // fewer at the end, or after a read error (Error() then says which).
+    virtual size_t Read(uint64_t offset, void* buffer, size_t count) = 0;
+    // Reads exactly `count` bytes at `offset`, or returns false.
+    bool ReadExactly(uint64_t offset, void* buffer, size_t count) { return Read(offset, buffer, count) == count; }
+    const std::string& Error() const { return error_; }
+
+protected:
+    std::string error_;
+};
+
+class MemorySource : public ByteSource {
+public:
+    MemorySource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    uint64_t Size() const override { return size_; }
+    size_t Read(uint64_t offset, void* buffer, size_t count) override;
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+};
+
+// A file open for reading (the descriptor stays the caller's).
+class FileSource : public ByteSource {
+public:
+    FileSource(int fd, uint64_t size) : fd_(fd), size_(size) {}
+    uint64_t Size() const override { return size_; }
+    size_t Read(uint64_t offset, void* buffer, size_t count) override;
+
+private:
+    int fd_;
+    uint64_t size_;
+};
+
 // Their comment readers, which read no picture data: "" and the comment
-// ("" when there is none), or why the file cannot be read.
-[[nodiscard]] std::string ReadPngComment(const uint8_t* data, size_t size, std::string& comment);
-[[nodiscard]] std::string ReadJpegComment(const uint8_t* data, size_t size, std::string& comment);
-[[nodiscard]] std::string ReadTiffComment(const uint8_t* data, size_t size, std::string& comment);
+// ("" when there is none), or why the file cannot be read. PNG: the first
+// text chunk (tEXt, zTXt or iTXt, compressed or not) whose keyword is
+// "Comment" in any case; JPEG: the first COM marker before the picture data;
+// TIFF: the first directory's ImageDescription.
+[[nodiscard]] std::string ReadPngComment(ByteSource& source, std::string& comment);
+[[nodiscard]] std::string ReadJpegComment(ByteSource& source, std::string& comment);
+[[nodiscard]] std::string ReadTiffComment(ByteSource& source, std::string& comment);
+// The longest comment read; a longer one is taken for none of ours.
+constexpr size_t kMaxCommentBytes = size_t{1} << 20;
 
 // Grey level of a colour for the bilevel and grey writers: the Rec. 601
 // luma, rounded, in 0..255.

@@ -1,6 +1,9 @@
 // What the encoders share: their sinks and buffers, and encoding the pieces
 // of a file on several threads while the finished ones are written in order.
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
@@ -39,6 +42,25 @@ bool VectorSink::Put(const uint8_t* data, size_t size) {
         return false;
     }
     return true;
+}
+
+size_t MemorySource::Read(uint64_t offset, void* buffer, size_t count) {
+    if (offset >= size_) return 0;
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(count, size_ - offset));
+    std::memcpy(buffer, data_ + offset, n);
+    return n;
+}
+
+size_t FileSource::Read(uint64_t offset, void* buffer, size_t count) {
+    size_t done = 0;
+    while (done < count && offset + done < size_) {
+        const ssize_t got = pread(fd_, static_cast<uint8_t*>(buffer) + done, count - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) error_ = std::strerror(errno);
+        if (got <= 0) break;
+        done += static_cast<size_t>(got);
+    }
+    return done;
 }
 
 bool FileSink::Put(const uint8_t* data, size_t size) {

@@ -177,15 +177,36 @@ std::string ReplaceFileContents(const std::string& path, const ContentWriter& wr
 }
 
 namespace {
-// Creates a new temporary file beside `target`; the descriptor or -1.
+// Creates a new temporary file beside `target`; the descriptor or -1. Where
+// the file system can, the file has no name until it is finished (Linux's
+// O_TMPFILE, `temporary` left empty), so that a process killed while writing
+// leaves nothing behind; elsewhere it is a hidden file named after the target.
 int CreateTemporary(const std::string& target, std::string& temporary) {
-    int fd = -1;
+    temporary.clear();
+    const std::string folder = FolderOf(target);
+    int fd = open(folder.empty() ? "." : folder.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0666);
+    if (fd >= 0) return fd;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = TemporaryName(target, attempt);
         fd = open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
+    if (fd < 0) temporary.clear();
     return fd;
+}
+
+// Gives a nameless temporary file a name beside `target`: "" or why not.
+std::string NameTemporary(int fd, const std::string& target, std::string& temporary) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = TemporaryName(target, attempt);
+        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temporary = name;
+            return "";
+        }
+        if (errno != EEXIST) break;
+    }
+    return ErrorText(errno);
 }
 }  // namespace
 
@@ -226,7 +247,7 @@ int FileReplacement::Restart(std::string& reason) {
         reason = "cannot create a file in its folder: " + ErrorText(errno);
         return -1;
     }
-    unlink(temporary_.c_str());
+    if (!temporary_.empty()) unlink(temporary_.c_str());
     const int old = fd_;
     fd_ = fd;
     temporary_ = fresh;
@@ -236,7 +257,7 @@ int FileReplacement::Restart(std::string& reason) {
 void FileReplacement::Abandon() {
     if (fd_ < 0) return;
     close(fd_);
-    unlink(temporary_.c_str());
+    if (!temporary_.empty()) unlink(temporary_.c_str());
     fd_ = -1;
 }
 
@@ -257,11 +278,12 @@ std::string FileReplacement::Commit() {
         if (!inPlace && fchmod(fd, existing_.st_mode & 07777) != 0) failure = ErrorText(errno);
     }
     if (failure.empty() && inPlace) failure = CopyInPlace(fd, target_, existing_);
+    if (failure.empty() && !inPlace && temporary_.empty()) failure = NameTemporary(fd, target_, temporary_);
     if (close(fd) != 0 && failure.empty()) failure = ErrorText(errno);
     if (failure.empty() && !inPlace && std::rename(temporary_.c_str(), target_.c_str()) != 0) {
         failure = ErrorText(errno);
     }
-    if (!failure.empty() || inPlace) unlink(temporary_.c_str());
+    if ((!failure.empty() || inPlace) && !temporary_.empty()) unlink(temporary_.c_str());
     if (!failure.empty()) return failure;
     // Makes the rename itself durable; a failure here loses nothing written.
     const std::string folder = FolderOf(target_);

@@ -38,7 +38,9 @@ using ContentWriter = std::function<std::string(int fd)>;
 // checks the target and makes the temporary file, the caller writes to
 // Descriptor(), Commit puts the contents under the final name. Abandoning,
 // or destroying an uncommitted replacement, removes the temporary file: the
-// target is never touched by a write that does not finish.
+// target is never touched by a write that does not finish. Where the file
+// system allows, the temporary file has no name until Commit, so that not
+// even a killed process leaves it behind.
 class FileReplacement {
 public:
     FileReplacement() = default;
@@ -60,7 +62,7 @@ public:
 
 private:
     std::string target_;
-    std::string temporary_;
+    std::string temporary_;  // "" while the temporary file has no name
     int fd_ = -1;
     bool exists_ = false;
     struct stat existing_ {};  // the target as Begin found it

@@ -276,18 +276,17 @@ std::string LoadImageFile(const std::string& path, Picture& picture, ImageInfo* 
     return LoadImageMemory(bytes.data(), bytes.size(), path, picture, info);
 }
 
-std::string ReadImageCommentMemory(const uint8_t* data, size_t size, const std::string& name, std::string& comment) {
-    const std::string extension = LowerExtension(name);
-    const Format format = LoadFormat(extension);
-    if (format == Format::None) return UnknownExtension(name, extension);
-    if (size == 0) return name + ": the file is empty";
+namespace {
+// The comment of the file `source` holds, named `name`.
+std::string ReadComment(ByteSource& source, Format format, const std::string& name, std::string& comment) {
+    if (source.Size() == 0) return name + ": the file is empty";
     std::string found;
     std::string error;
     try {
         switch (format) {
-            case Format::Png: error = ReadPngComment(data, size, found); break;
-            case Format::Jpeg: error = ReadJpegComment(data, size, found); break;
-            case Format::Tiff: error = ReadTiffComment(data, size, found); break;
+            case Format::Png: error = ReadPngComment(source, found); break;
+            case Format::Jpeg: error = ReadJpegComment(source, found); break;
+            case Format::Tiff: error = ReadTiffComment(source, found); break;
             default: break;  // the other formats keep no comment
         }
     } catch (const std::bad_alloc&) {
@@ -297,13 +296,29 @@ std::string ReadImageCommentMemory(const uint8_t* data, size_t size, const std::
     comment = std::move(found);
     return "";
 }
+}  // namespace
+
+std::string ReadImageCommentMemory(const uint8_t* data, size_t size, const std::string& name, std::string& comment) {
+    const std::string extension = LowerExtension(name);
+    const Format format = LoadFormat(extension);
+    if (format == Format::None) return UnknownExtension(name, extension);
+    MemorySource source(data, size);
+    return ReadComment(source, format, name, comment);
+}
 
 std::string ReadImageComment(const std::string& path, std::string& comment) {
     const std::string extension = LowerExtension(path);
-    if (LoadFormat(extension) == Format::None) return UnknownExtension(path, extension);
-    std::vector<uint8_t> bytes;
-    if (std::string error = ReadWholeFile(path, bytes); !error.empty()) return error;
-    return ReadImageCommentMemory(bytes.data(), bytes.size(), path, comment);
+    const Format format = LoadFormat(extension);
+    if (format == Format::None) return UnknownExtension(path, extension);
+    // Only as much of the file as leads to the comment is read, whatever its size.
+    int64_t size = 0;
+    std::string reason;
+    const int fd = OpenRegularFile(path, size, reason);
+    if (fd < 0) return path + ": cannot open: " + reason;
+    FileSource source(fd, static_cast<uint64_t>(size));
+    const std::string error = ReadComment(source, format, path, comment);
+    close(fd);
+    return error;
 }
 
 }  // namespace imaging

@@ -38,8 +38,11 @@ bool CanLoad(const std::string& path);
 [[nodiscard]] std::string SaveImageFile(const Picture& picture, const std::string& path, const std::string& comment);
 
 // The comment a PNG, JPEG or TIFF file keeps ("" when it has none, or for
-// another format), read without the picture data. Returns "" on success,
-// else one line naming the file and what is wrong.
+// another format), read without the picture data: no more of the file is
+// read than leads to the comment, whatever the file's size. PNG comments are
+// found in tEXt, zTXt and iTXt chunks, compressed or not, before or after
+// the picture data, with the keyword "Comment" in any case. Returns "" on
+// success, else one line naming the file and what is wrong.
 [[nodiscard]] std::string ReadImageComment(const std::string& path, std::string& comment);
 [[nodiscard]] std::string ReadImageCommentMemory(const uint8_t* data, size_t size, const std::string& name,
                                                  std::string& comment);

@@ -213,13 +213,64 @@ bool RunEncode(WriteState* s, const Picture& picture, const ImageFileOptions& op
     return true;
 }
 
+// Feeds libjpeg a source's bytes a block at a time, so that reading the
+// header reads no further into the file than the header goes.
+struct SourceReader {
+    jpeg_source_mgr manager;  // first, so libjpeg's pointer is ours too
+    ByteSource* source = nullptr;
+    uint64_t next = 0;  // the source's next byte to read
+    JOCTET block[16384];
+    JOCTET end[2] = {0xFF, JPEG_EOI};
+};
+
+void InitSource(j_decompress_ptr) {}
+
+boolean FillBuffer(j_decompress_ptr cinfo) {
+    auto* reader = reinterpret_cast<SourceReader*>(cinfo->src);
+    const size_t got = reader->source->Read(reader->next, reader->block, sizeof reader->block);
+    reader->next += got;
+    if (got == 0) {
+        // As libjpeg's own sources: an end marker, and the warning that
+        // OnMessage takes for a damaged file.
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        reader->manager.next_input_byte = reader->end;
+        reader->manager.bytes_in_buffer = 2;
+        return TRUE;
+    }
+    reader->manager.next_input_byte = reader->block;
+    reader->manager.bytes_in_buffer = got;
+    return TRUE;
+}
+
+void SkipData(j_decompress_ptr cinfo, long count) {
+    auto* reader = reinterpret_cast<SourceReader*>(cinfo->src);
+    if (count <= 0) return;
+    const size_t skip = static_cast<size_t>(count);
+    if (skip <= reader->manager.bytes_in_buffer) {
+        reader->manager.next_input_byte += skip;
+        reader->manager.bytes_in_buffer -= skip;
+        return;
+    }
+    reader->next += skip - reader->manager.bytes_in_buffer;
+    reader->manager.bytes_in_buffer = 0;
+}
+
+void TermSource(j_decompress_ptr) {}
+
 // Reads the header only, keeping the first COM marker's text.
-bool ReadHeaderComment(ReadState* s, const uint8_t* data, size_t size, std::string& comment) {
+bool ReadHeaderComment(ReadState* s, SourceReader* reader, std::string& comment) {
     if (setjmp(s->errors.jump)) return false;
     jpeg_create_decompress(&s->cinfo);
     s->cinfo.mem->max_memory_to_use = static_cast<long>(LibraryMemoryLimit());
     jpeg_save_markers(&s->cinfo, JPEG_COM, 0xFFFF);
-    jpeg_mem_src(&s->cinfo, data, static_cast<unsigned long>(size));
+    reader->manager.init_source = InitSource;
+    reader->manager.fill_input_buffer = FillBuffer;
+    reader->manager.skip_input_data = SkipData;
+    reader->manager.resync_to_restart = jpeg_resync_to_restart;
+    reader->manager.term_source = TermSource;
+    reader->manager.bytes_in_buffer = 0;
+    reader->manager.next_input_byte = nullptr;
+    s->cinfo.src = &reader->manager;
     jpeg_read_header(&s->cinfo, TRUE);
     for (jpeg_saved_marker_ptr m = s->cinfo.marker_list; m != nullptr; m = m->next) {
         if (m->marker == JPEG_COM) {
@@ -252,20 +303,27 @@ std::string DecodeJpeg(const uint8_t* data, size_t size, const ImageFileOptions&
     return "";
 }
 
-std::string ReadJpegComment(const uint8_t* data, size_t size, std::string& comment) {
-    if (size < 3 || data[0] != 0xFF || data[1] != 0xD8 || data[2] != 0xFF) return "not a JPEG file (no SOI marker)";
+std::string ReadJpegComment(ByteSource& source, std::string& comment) {
+    uint8_t start[3] = {};
+    if (!source.ReadExactly(0, start, 3) || start[0] != 0xFF || start[1] != 0xD8 || start[2] != 0xFF) {
+        if (!source.Error().empty()) return "cannot read: " + source.Error();
+        return "not a JPEG file (no SOI marker)";
+    }
     auto state = std::make_unique<ReadState>();
+    auto reader = std::make_unique<SourceReader>();
+    reader->source = &source;
     std::memset(&state->cinfo, 0, sizeof state->cinfo);
     InstallErrors(state->errors);
     state->cinfo.err = &state->errors.manager;
     std::string found;
     bool ok = false;
     try {
-        ok = ReadHeaderComment(state.get(), data, size, found);
+        ok = ReadHeaderComment(state.get(), reader.get(), found);
     } catch (const std::bad_alloc&) {
         std::snprintf(state->errors.message, sizeof state->errors.message, "out of memory");
     }
     jpeg_destroy_decompress(&state->cinfo);
+    if (!source.Error().empty()) return "cannot read: " + source.Error();
     if (!ok) return state->errors.message;
     comment = std::move(found);
     return "";

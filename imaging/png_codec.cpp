@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
 
 #include "codecs.h"
 
@@ -359,30 +360,123 @@ std::string DecodePng(const uint8_t* data, size_t size, const ImageFileOptions& 
     return "";
 }
 
-std::string ReadPngComment(const uint8_t* data, size_t size, std::string& comment) {
-    if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return "not a PNG file (no PNG signature)";
-    // A tEXt or uncompressed iTXt chunk with the keyword "Comment" holds it.
-    std::string found;
-    const std::string error = WalkChunks(data, size, [&found](std::string_view type, std::string_view body) {
-        const size_t keyEnd = body.find('\0');
-        if ((type != "tEXt" && type != "iTXt") || keyEnd == std::string_view::npos ||
-            body.substr(0, keyEnd) != kCommentKeyword)
-            return true;
-        std::string_view text = body.substr(keyEnd + 1);
-        if (type == "iTXt") {
-            // Compression flag and method, then the language and the
-            // translated keyword, each ended by a zero byte.
-            if (text.size() < 2 || text[0] != 0) return true;
-            text.remove_prefix(2);
-            for (int field = 0; field < 2; ++field) {
-                const size_t end = text.find('\0');
-                text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-            }
+namespace {
+
+bool IsCommentKeyword(std::string_view keyword) {
+    static constexpr std::string_view kLower = "comment";
+    if (keyword.size() != kLower.size()) return false;
+    for (size_t i = 0; i < kLower.size(); ++i) {
+        const char c = keyword[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != kLower[i]) return false;
+    }
+    return true;
+}
+
+enum class Inflated { Whole, TooLong, Damaged };
+
+// Inflates a zlib stream of a text chunk into `text`, at most
+// kMaxCommentBytes of it.
+Inflated Inflate(std::string_view compressed, std::string& text) {
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) throw std::bad_alloc();
+    std::string out;
+    char piece[16384];
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+    stream.avail_in = static_cast<uInt>(compressed.size());
+    int result = Z_OK;
+    Inflated outcome = Inflated::Whole;
+    while (result == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef*>(piece);
+        stream.avail_out = sizeof piece;
+        result = inflate(&stream, Z_NO_FLUSH);
+        if (result != Z_OK && result != Z_STREAM_END) break;
+        const size_t made = sizeof piece - stream.avail_out;
+        if (out.size() + made > kMaxCommentBytes) {
+            outcome = Inflated::TooLong;
+            break;
         }
-        found.assign(text);
-        return false;
-    });
-    if (!error.empty()) return error;
+        out.append(piece, made);
+        if (result == Z_OK && made == 0 && stream.avail_in == 0) result = Z_BUF_ERROR;  // the data stops early
+    }
+    inflateEnd(&stream);
+    if (outcome == Inflated::Whole && result != Z_STREAM_END) outcome = Inflated::Damaged;
+    if (outcome == Inflated::Whole) text.swap(out);
+    return outcome;
+}
+
+// The text of a tEXt, zTXt or iTXt chunk whose keyword is "Comment":
+// "" and `found` set, "" with `found` unset for another chunk, or why the
+// chunk cannot be read.
+std::string CommentOfChunk(std::string_view type, std::string_view body, std::string& text, bool& found) {
+    found = false;
+    const size_t keyEnd = body.find('\0');
+    if (keyEnd == std::string_view::npos || !IsCommentKeyword(body.substr(0, keyEnd))) return "";
+    std::string_view rest = body.substr(keyEnd + 1);
+    bool compressed = type == "zTXt";
+    if (type == "zTXt") {
+        // The compression method, 0 for zlib, then the data.
+        if (rest.empty() || rest[0] != 0) return "";
+        rest.remove_prefix(1);
+    } else if (type == "iTXt") {
+        // The compression flag and method, then the language and the
+        // translated keyword, each ended by a zero byte.
+        if (rest.size() < 2 || (rest[0] != 0 && rest[0] != 1) || rest[1] != 0) return "";
+        compressed = rest[0] == 1;
+        rest.remove_prefix(2);
+        for (int field = 0; field < 2; ++field) {
+            const size_t end = rest.find('\0');
+            if (end == std::string_view::npos) return "";
+            rest.remove_prefix(end + 1);
+        }
+    }
+    if (!compressed) {
+        text.assign(rest);
+        found = true;
+        return "";
+    }
+    const Inflated outcome = Inflate(rest, text);
+    found = outcome == Inflated::Whole;
+    return outcome == Inflated::Damaged ? "damaged PNG file: its compressed comment cannot be read" : "";
+}
+
+}  // namespace
+
+std::string ReadPngComment(ByteSource& source, std::string& comment) {
+    uint8_t signature[8];
+    if (!source.ReadExactly(0, signature, 8) || png_sig_cmp(signature, 0, 8) != 0) {
+        if (!source.Error().empty()) return "cannot read: " + source.Error();
+        return "not a PNG file (no PNG signature)";
+    }
+    // Chunk by chunk, reading the bodies of text chunks alone: the comment
+    // comes before the picture data in the files of this program and of
+    // the tools that keep it, and the data's chunks are only stepped over.
+    const uint64_t size = source.Size();
+    uint64_t pos = 8;
+    std::string found;
+    bool done = false;
+    std::string body;
+    while (!done && size - pos >= 12) {
+        uint8_t head[8];
+        if (!source.ReadExactly(pos, head, 8)) return "cannot read: " + source.Error();
+        const uint32_t length = uint32_t{head[0]} << 24 | uint32_t{head[1]} << 16 | uint32_t{head[2]} << 8 | head[3];
+        if (length > size - pos - 12) return "damaged PNG file: a chunk runs past the end of the file";
+        const std::string_view type(reinterpret_cast<const char*>(head + 4), 4);
+        if (type == "IEND") {
+            done = true;
+            break;
+        }
+        // A chunk longer than any comment kept is not one (zlib makes at
+        // most 1032 bytes of one, so this bounds the compressed ones too).
+        if ((type == "tEXt" || type == "zTXt" || type == "iTXt") && length <= kMaxCommentBytes + 100) {
+            body.resize(length);
+            if (!source.ReadExactly(pos + 8, body.data(), length)) return "cannot read: " + source.Error();
+            bool isComment = false;
+            if (std::string error = CommentOfChunk(type, body, found, isComment); !error.empty()) return error;
+            done = isComment;
+        }
+        pos += 12 + uint64_t{length};
+    }
+    if (!done && pos < size) return "damaged PNG file: it ends inside a chunk";
     comment = std::move(found);
     return "";
 }

@@ -27,6 +27,7 @@ struct TiffStream {
     const uint8_t* data = nullptr;        // reading memory
     std::vector<uint8_t>* out = nullptr;  // writing memory
     int fd = -1;                          // reading and writing a file
+    ByteSource* source = nullptr;         // reading a source
     uint64_t pos = 0;
     uint64_t size = 0;  // of the memory read, or of the file
     int fileError = 0;  // errno of a failed read or write of the file
@@ -34,12 +35,19 @@ struct TiffStream {
 
     uint64_t Size() const { return out ? out->size() : size; }
     // Memory streams stay within the largest file the readers take.
-    uint64_t Limit() const { return fd >= 0 ? uint64_t{1} << 62 : static_cast<uint64_t>(kMaxFileBytes); }
+    uint64_t Limit() const {
+        return fd >= 0 || source ? uint64_t{1} << 62 : static_cast<uint64_t>(kMaxFileBytes);
+    }
 };
 
 tmsize_t StreamRead(thandle_t handle, void* buffer, tmsize_t count) {
     auto* s = static_cast<TiffStream*>(handle);
     if (count <= 0 || s->out) return 0;
+    if (s->source) {
+        const size_t got = s->source->Read(s->pos, buffer, static_cast<size_t>(count));
+        s->pos += got;
+        return static_cast<tmsize_t>(got);
+    }
     if (s->fd >= 0) {
         size_t done = 0;
         while (done < static_cast<size_t>(count)) {
@@ -381,11 +389,22 @@ std::string DecodeTiff(const uint8_t* data, size_t size, Picture& picture, Image
     return error;
 }
 
-std::string ReadTiffComment(const uint8_t* data, size_t size, std::string& comment) {
+std::string ReadTiffComment(ByteSource& source, std::string& comment) {
+    uint8_t order[2] = {};
+    if (source.Size() < 8 || !source.ReadExactly(0, order, 2) ||
+        !((order[0] == 'I' && order[1] == 'I') || (order[0] == 'M' && order[1] == 'M'))) {
+        if (!source.Error().empty()) return "cannot read: " + source.Error();
+        return "not a TIFF file";
+    }
     TiffStream stream;
-    std::string error;
-    TIFF* tif = OpenForReading(data, size, stream, error);
-    if (!tif) return error;
+    stream.source = &source;
+    stream.size = source.Size();
+    // The strip tables are not read at all ("O": only on demand).
+    TIFF* tif = Open(stream, "rmO");
+    if (!tif) {
+        if (!source.Error().empty()) return "cannot read: " + source.Error();
+        return "damaged TIFF file: its first directory cannot be read";
+    }
     const char* text = nullptr;
     if (TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &text) == 1 && text != nullptr) {
         comment = text;

@@ -15,6 +15,7 @@ add_executable(test_imaging
   ${IMAGING_TEST_DIR}/image_options_test.cpp
   ${IMAGING_TEST_DIR}/regressions_test.cpp
   ${IMAGING_TEST_DIR}/band_test.cpp
+  ${IMAGING_TEST_DIR}/tool_comment_test.cpp
 )
 target_include_directories(test_imaging PRIVATE ${IMAGING_TEST_DIR})
 # The parameter file is saved and opened as pictures are: both are tested here.

@@ -107,3 +107,17 @@ save("png", "srgb-without-gama.png", png[:33] + png_chunk(b"sRGB", b"\0") + png[
 
 # A file of another format named .tga: "unknown Targa image type 78".
 save("tga", "png-named-tga.tga", png)
+
+# A PNG claiming 10000 by 10000 with a few bytes of picture data took 290 MB
+# before libpng found the data short.
+ihdr = png_chunk(b"IHDR", struct.pack(">IIBBBBB", 10000, 10000, 8, 2, 0, 0, 0))
+save("png", "claims-10000x10000-with-20-bytes-of-data.png",
+     b"\x89PNG\r\n\x1a\n" + ihdr + png_chunk(b"IDAT", zlib.compress(bytes(64))[:20]) + png_chunk(b"IEND", b""))
+
+# Compressed comments: one that inflates past the longest comment read (a
+# few kilobytes making 64 MB), and one whose data is cut short.
+small = png[:33]
+save("png", "comment-inflates-to-64-mb.png",
+     small + png_chunk(b"zTXt", b"Comment\0\0" + zlib.compress(bytes(64 << 20), 9)) + png[33:])
+save("png", "compressed-comment-cut-short.png",
+     small + png_chunk(b"iTXt", b"comment\0\1\0en\0\0" + zlib.compress(b"halvane picture settings\n" * 40)[:30]) + png[33:])

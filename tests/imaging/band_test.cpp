@@ -1,6 +1,9 @@
 // Pictures written and read a band of rows at a time.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 
@@ -185,6 +188,28 @@ TEST(BandWriter, AFailedOrUnfinishedWriteLeavesNoFileUnderTheName) {
         EXPECT_EQ(test::FolderEntries(folder.Path()).size(), 1u);
         std::remove(kept.c_str());
     }
+    // A process killed half way leaves nothing under the name, and where the
+    // file system has nameless files (O_TMPFILE), nothing at all.
+    const pid_t child = fork();
+    if (child == 0) {
+        BandWriter writer;
+        if (writer.Open(folder.File("killed.tif"), 200, 300, kComment).empty() &&
+            writer.WriteRows(picture.Row(0), 100).empty()) {
+            raise(SIGKILL);
+        }
+        _exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    const int nameless = open(folder.Path().c_str(), O_RDWR | O_TMPFILE, 0600);
+    if (nameless >= 0) {
+        close(nameless);
+        EXPECT_TRUE(test::FolderEntries(folder.Path()).empty());
+    }
+    EXPECT_NE(access(folder.File("killed.tif").c_str(), F_OK), 0);
+    for (const std::string& entry : test::FolderEntries(folder.Path())) std::remove(folder.File(entry).c_str());
+
     // Sizes the format or the program cannot hold are refused at once.
     BandWriter writer;
     EXPECT_NE(writer.Open(folder.File("x.png"), 65536, 10), "");

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "band_reader.h"
 #include "test_support.h"
 
 namespace imaging {
@@ -55,6 +56,32 @@ TEST_P(Regression, IsReadOrRefusedInOneLineWithLittleMemory) {
     }
     // These files are a few hundred bytes whatever they claim.
     EXPECT_LT(PeakKilobytes() - before, 64 * 1024) << error;
+}
+
+// The comment reader and the band reader take the same files.
+TEST_P(Regression, CommentAndBandsAreReadOrRefusedInOneLine) {
+    const std::string& path = GetParam();
+    const int64_t before = PeakKilobytes();
+    std::string comment = "before";
+    const std::string error = ReadImageComment(path, comment);
+    if (!error.empty()) {
+        EXPECT_EQ(error.rfind(path + ": ", 0), 0u) << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        EXPECT_EQ(comment, "before");
+    }
+    BandReader reader;
+    std::string bandError = reader.Open(path);
+    std::vector<uint8_t> rows;
+    while (bandError.empty() && reader.RowsRead() < reader.Height()) {
+        const int32_t count = std::min(16, reader.Height() - reader.RowsRead());
+        rows.resize(size_t{3} * static_cast<uint32_t>(reader.Width()) * static_cast<uint32_t>(count));
+        bandError = reader.ReadRows(rows.data(), count);
+    }
+    if (!bandError.empty()) {
+        EXPECT_EQ(bandError.rfind(path + ": ", 0), 0u) << bandError;
+        EXPECT_EQ(bandError.find('\n'), std::string::npos) << bandError;
+    }
+    EXPECT_LT(PeakKilobytes() - before, 64 * 1024) << bandError;
 }
 
 INSTANTIATE_TEST_SUITE_P(Fuzz, Regression, testing::ValuesIn(RegressionFiles()), TestName);

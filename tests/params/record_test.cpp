@@ -34,6 +34,16 @@ TEST(SettingsRecord, CommentRoundTripRestoresSettingsAndSize) {
     EXPECT_EQ(s.ctx.ImageWidth, 640);
     EXPECT_EQ(s.LastFormulaNo, 3);
 
+    // Lines ended by CR LF, as a tool may leave them, read the same.
+    std::string crlf;
+    for (const char c : comment) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const std::optional<params::SettingsRecord> fromCrLf = params::SettingsFromComment(crlf);
+    ASSERT_TRUE(fromCrLf.has_value());
+    EXPECT_EQ(fromCrLf->width, 640);
+    Settings again;
+    ASSERT_EQ(params::RestoreSettings(*fromCrLf, again.Target(), sink, "picture.png"), params::LoadOutcome::Loaded);
+    ExpectSameFileFields(again.ctx, ctx);
+
     for (const char* other : {"", "a comment of another program", "halvane picture settings\nsize 0x10\n",
                               "halvane picture settings\nsize 64 by 48\n"})
         EXPECT_FALSE(params::SettingsFromComment(other).has_value()) << other;
