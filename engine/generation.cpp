@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <thread>
 #include <utility>
@@ -104,6 +105,8 @@ struct alignas(64) GenerationCore::Worker {
     std::vector<double> renderY;
     // Runs of columns [first, end) computed here in the current row.
     std::vector<std::pair<int32_t, int32_t>> computed;
+    int64_t iterations = 0;
+    DeepWorkspace deep;
 };
 
 // Everything one row is computed from, fixed when it starts.
@@ -123,6 +126,8 @@ struct GenerationCore::RowJob {
     std::vector<uint8_t> before;
     TIterationContext lastPixel{};
     std::function<void(size_t)> task;
+    bool deep = false;  // computed by the deep path
+    bool skip = false;  // nothing to compute: the reference orbit was stopped
 };
 
 GenerationCore::GenerationCore(GenerationHost& host) : host_(host) {}
@@ -135,6 +140,8 @@ bool GenerationCore::BindPlugin(const std::vector<std::string>& folders, const s
     pool_.reset();
     workers_.clear();
     binding_ = engine::BindPlugin(Context, host_, folders, fileName);
+    deepLibrary_ = LoadDeepLibrary(folders);
+    deepMissingReported_ = false;
     return binding_.Bound();
 }
 
@@ -192,8 +199,8 @@ bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>&
         ctx.CRe = ctx.JuliaX;
         ctx.CIm = ctx.JuliaY;
     }
-    // The orbit buffers hold every limit up to kMaxIterationLimit; a larger
-    // one (from a file or the command line) is lowered and kept lowered.
+    // The orbit buffers grow for every limit up to kMaxIterationLimit; a
+    // larger one (from a file or the command line) is lowered and kept lowered.
     if (ctx.Maxit > kMaxIterationLimit) ctx.Maxit = kMaxIterationLimit;
     if (ctx.FormulaNo != LastFormulaNo) {
         ctx.JuliaX = 0.0;
@@ -210,8 +217,12 @@ bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>&
     ImageYMax = ctx.YMax;
     StepX = ctx.ImageWidth > 0 ? (ImageXMax - ImageXMin) / ctx.ImageWidth : 0.0;
     StepY = ctx.ImageHeight > 0 ? (ImageYMax - ImageYMin) / ctx.ImageHeight : 0.0;
+    deepPicture_ = Deep == DeepPolicy::Always ||
+                   (Deep == DeepPolicy::Automatic && (!DoublesSeparate(ImageXMin, ImageXMax, StepX) ||
+                                                      !DoublesSeparate(ImageYMin, ImageYMax, StepY)));
     host_.SetAbortEnabled(true);
     StopRequested = false;
+    IterationsDone = 0;
     PixelY = 0;
     ParamsValid = true;
     faultsSeen_ = {};
@@ -248,6 +259,8 @@ void GenerationCore::PrepareRow() {
         job.before.assign(from, from + static_cast<size_t>(columnsInPicture) * 3);
     }
     job.lastPixel = main;
+    job.skip = false;
+    job.deep = deepPicture_ && PrepareDeepRow();
     const int32_t threads = static_cast<int32_t>(workers_.size());
     for (int32_t i = 0; i < threads; ++i) {
         Worker& worker = *workers_[static_cast<size_t>(i)];
@@ -263,9 +276,11 @@ void GenerationCore::ComputePixels(Worker& worker) {
     TIterationContext& ctx = worker.ctx;
     ctx = job.start;
     worker.memo.Forget();  // the channel controls may differ from the last row's
+    worker.orbit.Hold(job.start.Maxit);
     worker.orbit.X[0] = job.entryZero;
     worker.orbit.Y[0] = job.entryZero;
-    if (job.width == 0) return;
+    if (job.width == 0 || job.skip) return;
+    if (job.deep) worker.deep.Prepare(job.start.Maxit);
     if (worker.rowPixels.Width() != job.width) {
         worker.rowPixels = imaging::Picture(job.width, 1, imaging::Picture::WideRows{});
     }
@@ -325,10 +340,15 @@ void GenerationCore::ComputeColumns(Worker& worker, int32_t first, int32_t end) 
     if (first < before) {
         std::copy(job.before.begin() + first * 3, job.before.begin() + before * 3, worker.rowPixels.Row(0) + first * 3);
     }
+    if (job.deep) {
+        ComputeDeepColumns(worker, first, end);
+        return;
+    }
     for (int32_t column = first; column < end; ++column) {
         PlacePixel(ctx, column, job.row, job.grid, column == 0 ? job.firstCRe : job.laterCRe,
                    column == 0 ? job.firstCIm : job.laterCIm);
         EvaluatePixel(ctx, worker.orbit, worker.formula);
+        worker.iterations += ctx.IterCount;
         if (job.fillBuffers) {
             worker.renderX[static_cast<size_t>(column)] = ctx.RenderX;
             worker.renderY[static_cast<size_t>(column)] = ctx.RenderY;
@@ -341,9 +361,85 @@ void GenerationCore::ComputeColumns(Worker& worker, int32_t first, int32_t end) 
     if (end == job.width) job.lastPixel = ctx;
 }
 
+void GenerationCore::ComputeDeepColumns(Worker& worker, int32_t first, int32_t end) {
+    RowJob& job = *job_;
+    TIterationContext& ctx = worker.ctx;
+    int32_t column = first;
+    while (column < end) {
+        const int32_t count = std::min(end - column, worker.deep.Capacity());
+        const int32_t done =
+            worker.deep.Compute(*deepLibrary_, deepFrame_, deepReference_, job.row, column, count, &GoOn, this);
+        for (int32_t k = 0; k < done; ++k, ++column) {
+            PlacePixel(ctx, column, job.row, job.grid, column == 0 ? job.firstCRe : job.laterCRe,
+                       column == 0 ? job.firstCIm : job.laterCIm);
+            if (ctx.JuliaMode == 0) {
+                ctx.CRe = deepFrame_.PointX(column);
+                ctx.CIm = deepFrame_.PointY(job.row);
+            }
+            worker.deep.Finish(k, ctx, worker.orbit);
+            worker.iterations += ctx.IterCount;
+            if (job.fillBuffers) {
+                worker.renderX[static_cast<size_t>(column)] = ctx.RenderX;
+                worker.renderY[static_cast<size_t>(column)] = ctx.RenderY;
+            }
+            ctx.RenderX = ctx.RenderX * ctx.dFactor3;
+            ctx.RenderY = ctx.RenderY * ctx.dFactor3;
+            colour::BlendAndColour(ctx, worker.work, worker.memo, worker.rowPixels, column, 0, worker.report);
+        }
+        if (done < count) break;
+    }
+    // Stopped within the row: the pixels not computed keep their colour and values.
+    for (; column < end; ++column) {
+        if (!job.fillBuffers) break;
+        worker.renderX[static_cast<size_t>(column)] = Buffers.AtX(column, job.row);
+        worker.renderY[static_cast<size_t>(column)] = Buffers.AtY(column, job.row);
+    }
+    if (end == job.width) job.lastPixel = ctx;
+}
+
+int32_t GenerationCore::GoOn(void* core) { return static_cast<GenerationCore*>(core)->StopRequested ? 0 : 1; }
+
+bool GenerationCore::PrepareDeepRow() {
+    if (!deepLibrary_) {
+        if (!deepMissingReported_) {
+            deepMissingReported_ = true;
+            host_.ShowMessage(std::string("Error loading DLL: ") + HALVANE_DEEP_LIBRARY, "ERROR");
+        }
+        return false;
+    }
+    const RowJob& job = *job_;
+    DeepFrame::Inputs in;
+    in.start = job.start;
+    in.exact = View;
+    in.firstCRe = job.firstCRe;
+    in.firstCIm = job.firstCIm;
+    in.laterCRe = job.laterCRe;
+    in.laterCIm = job.laterCIm;
+    in.direct = DeepDirect;
+    std::string key = DeepFrame::KeyOf(in);
+    if (key != deepFrameKey_) {
+        deepFrameKey_.clear();
+        if (!deepFrame_.Build(in)) return false;
+        deepFrameKey_ = std::move(key);
+    }
+    return true;
+}
+
+void GenerationCore::RunRow() {
+    RowJob& job = *job_;
+    // The reference orbit, once per picture, before any pixel needs it.
+    if (job.deep && !(deepReference_.ready && deepReference_.key == deepFrameKey_)) {
+        ++deepReferences_;
+        const auto start = std::chrono::steady_clock::now();
+        if (!EnsureReference(*deepLibrary_, deepFrame_, deepFrameKey_, deepReference_, &GoOn, this)) job.skip = true;
+        deepReferenceSeconds_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    pool_->Run(job.task);
+}
+
 void GenerationCore::ComputeRow() {
     PrepareRow();
-    pool_->Run(job_->task);
+    RunRow();
     FinishRow();
 }
 
@@ -354,7 +450,7 @@ void GenerationCore::StartRow(std::function<void()> ready) {
     rowThread_->Post([this, ready = std::move(ready)] {
         // A row that fails (memory) still reports back; FinishRow rethrows.
         try {
-            pool_->Run(job_->task);
+            RunRow();
         } catch (...) {
             rowFault_ = std::current_exception();
         }
@@ -396,6 +492,7 @@ void GenerationCore::FinishRow() {
             }
         }
         worker.computed.clear();
+        IterationsDone += std::exchange(worker.iterations, 0);
         if (worker.orbit.X[0] == 1.0) orbitEntryZeroIsOne_ = true;
         faultsSeen_.wrongBlendNumber |= worker.report.wrongBlendNumber;
         faultsSeen_.wrongOrderNumber |= worker.report.wrongOrderNumber;

@@ -4,6 +4,7 @@
 // the row-by-row interface, the headless renderer through Generate().
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "colour_mapping.h"
+#include "deep_compute.h"
 #include "exact_view.h"
 #include "iteration_context.h"
 #include "messages.h"
@@ -107,7 +109,9 @@ public:
     bool ImageInBands = false;
 
     int32_t LastFormulaNo = 0;
-    bool StopRequested = true;  // cleared while a generation may go on
+    // Cleared while a generation may go on; deep pixels and reference
+    // orbits, which take long, also stop within a row when it is set.
+    std::atomic<bool> StopRequested{true};
     bool ParamsValid = true;    // cleared by the parameter-file reader
     int32_t PixelX = 0;
     int32_t PixelY = 0;
@@ -119,7 +123,22 @@ public:
     double ImageXMax = 0.0;
     double ImageYMax = 0.0;
 
-    // Binds the plug-in (see BindPlugin in plugin_binding.h) and prepares the workers.
+    // When pictures are computed by the deep path (see deep_compute.h), and
+    // whether it iterates every pixel directly in MPFR (the yardstick).
+    DeepPolicy Deep = DeepPolicy::Automatic;
+    bool DeepDirect = false;
+    // Whether the generation in progress (or the last one) computes deep.
+    bool DeepInUse() const { return deepPicture_; }
+    // The loop-head tests (IterCount) of every pixel computed since the
+    // generation began, for speed figures.
+    int64_t IterationsDone = 0;
+    // Reference orbits computed so far: one per view, none for a new pass.
+    int32_t DeepReferencesComputed() const { return deepReferences_; }
+    // The time those took, for speed figures.
+    double DeepReferenceSeconds() const { return deepReferenceSeconds_; }
+
+    // Binds the plug-in (see BindPlugin in plugin_binding.h), the deep
+    // formulas' library beside it, and prepares the workers.
     bool BindPlugin(const std::vector<std::string>& folders = DefaultPluginFolders(),
                     const std::string& fileName = kPluginFileName);
     bool PluginBound() const { return binding_.Bound(); }
@@ -181,6 +200,12 @@ private:
     // Moves half of the longest stretch left to `taker`; false when none is left.
     bool TakeOverColumns(Worker& taker);
     void ComputeColumns(Worker& worker, int32_t first, int32_t end);
+    void ComputeDeepColumns(Worker& worker, int32_t first, int32_t end);
+    // Builds the deep frame for the row about to start; false: doubles.
+    bool PrepareDeepRow();
+    // What a row does on its own thread before the workers: the reference orbit.
+    void RunRow();
+    static int32_t GoOn(void* core);
     // Shows each fault of a pass once: `reported` remembers what was shown.
     void ReportFaults(const colour::ColourPassReport& seen, colour::ColourPassReport& reported);
 
@@ -196,6 +221,14 @@ private:
     bool privateInstances_ = false;
     bool orbitEntryZeroIsOne_ = false;
     colour::ColourPassReport faultsSeen_, faultsReported_;
+    std::unique_ptr<DeepLibrary> deepLibrary_;
+    bool deepPicture_ = false;
+    bool deepMissingReported_ = false;
+    DeepFrame deepFrame_;
+    std::string deepFrameKey_;
+    DeepReference deepReference_;
+    int32_t deepReferences_ = 0;
+    double deepReferenceSeconds_ = 0.0;
 };
 
 }  // namespace engine

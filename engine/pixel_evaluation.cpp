@@ -94,7 +94,7 @@ void ApplyRenderMethod(TIterationContext& ctx, OrbitBuffers& orbit) {
     ctx.RenderY = 0.0;
     // The plug-in never reports more iterations than the buffers hold; a
     // count from elsewhere is kept within them all the same.
-    const int32_t n = std::min<int32_t>(ctx.IterCount, kOrbitBufferEntries);
+    const int32_t n = std::min<int32_t>(ctx.IterCount, orbit.Entries());
     double* x = orbit.X.data();
     double* y = orbit.Y.data();
     const double zr = ctx.ZRe;
@@ -162,16 +162,20 @@ void ApplyRenderMethod(TIterationContext& ctx, OrbitBuffers& orbit) {
     }
 }
 
-void EvaluatePixel(TIterationContext& ctx, OrbitBuffers& orbit, FormulaEntryFn formula) {
+void LendOrbit(TIterationContext& ctx, OrbitBuffers& orbit) {
     ctx.OrbitX = orbit.X.data();
     ctx.OrbitY = orbit.Y.data();
     ctx.FormulaName = kFormulaTitle;
     ctx.RenderName = kRenderTitle;
-    const int32_t clearCount = std::clamp<int32_t>(ctx.IterCount, 0, kOrbitBufferEntries);
+}
+
+void EvaluatePixel(TIterationContext& ctx, OrbitBuffers& orbit, FormulaEntryFn formula) {
+    if (ctx.Maxit > kMaxIterationLimit) ctx.Maxit = kMaxIterationLimit;
+    orbit.Hold(ctx.Maxit);
+    LendOrbit(ctx, orbit);
+    const int32_t clearCount = std::clamp<int32_t>(ctx.IterCount, 0, orbit.Entries());
     std::fill_n(orbit.X.begin(), clearCount, 0.0);
     std::fill_n(orbit.Y.begin(), clearCount, 0.0);
-    // The buffers hold Maxit + 2 entries for every limit up to kMaxIterationLimit.
-    if (ctx.Maxit > kMaxIterationLimit) ctx.Maxit = kMaxIterationLimit;
 
     const double savedCRe = ctx.CRe;
     const double savedCIm = ctx.CIm;

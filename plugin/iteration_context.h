@@ -165,7 +165,9 @@ static_assert(sizeof(TIterationContext) == At(508, 4));
 }  // namespace iteration_context_layout
 #endif
 
-// Orbit buffers hold entries 0 .. kMaxIterationLimit + 1: a call writes up to
-// index Maxit + 1, and the host never hands the plug-in a larger Maxit.
-constexpr int32_t kMaxIterationLimit = 20000;
-constexpr int32_t kOrbitBufferEntries = kMaxIterationLimit + 2;
+// A call writes orbit entries up to index Maxit + 1: the host lends buffers
+// of at least Maxit + 2 entries and never hands the plug-in a larger Maxit
+// than kMaxIterationLimit.
+constexpr int32_t kMaxIterationLimit = 1000000;
+// The entries the buffers hold for a limit of `maxit` (0 or more).
+constexpr int32_t OrbitEntriesFor(int32_t maxit) { return (maxit < 0 ? 0 : maxit) + 2; }

@@ -23,13 +23,14 @@ add_executable(test_engine
   engine/exactness_test.cpp
   engine/worker_pool_test.cpp
   engine/exact_view_test.cpp
+  engine/deep_test.cpp
   engine/keyframes_test.cpp
 )
-target_link_libraries(test_engine PRIVATE halvane_engine GTest::gtest_main)
+target_link_libraries(test_engine PRIVATE halvane_engine ${HALVANE_MPFR_LIBRARIES} GTest::gtest_main)
 target_compile_definitions(test_engine PRIVATE
   HALVANE_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
   HALVANE_FAKE_PLUGIN_DIR="${CMAKE_BINARY_DIR}/fake_plugins")
-add_dependencies(test_engine vantrix01 plugin_total_zero plugin_no_formula halvane-render)
+add_dependencies(test_engine vantrix01 vantrix01_deep plugin_total_zero plugin_no_formula halvane-render)
 gtest_discover_tests(test_engine DISCOVERY_MODE PRE_TEST)
 
 # The record's layout is pinned for 4-byte pointers too.

@@ -71,7 +71,7 @@ const std::vector<RenderOption> kOptions = {
      .apply = [](A& a, const O& o, const V& v) { a.blend = o.Integer(v); }},
     {.name = "--order", .value = "N", .help = "channel order, 1 to 6", .completion = C::Range, .low = 1, .high = 6,
      .apply = [](A& a, const O& o, const V& v) { a.order = o.Integer(v); }},
-    {.name = "--maxit", .value = "N", .help = "iteration limit (larger than 20000 is lowered to 20000)",
+    {.name = "--maxit", .value = "N", .help = "iteration limit (larger than 1000000 is lowered to 1000000)",
      .low = 0, .high = INT32_MAX, .apply = [](A& a, const O& o, const V& v) { a.maxit = o.Integer(v); }},
     {.name = "--bailout", .value = "N", .help = "escape threshold on the squared modulus", .low = INT32_MIN,
      .high = INT32_MAX, .apply = [](A& a, const O& o, const V& v) { a.bailout = o.Integer(v); }},

@@ -308,6 +308,7 @@ void MainWindowTest::parametersDialogValuesTakeEffect() {
     QVERIFY(h.A().parameters->isChecked());
     QVERIFY(params->windowFlags() & Qt::WindowStaysOnTopHint);
     QCOMPARE(maxit->value(), 100);
+    QCOMPARE(maxit->maximum(), 1000000);
     QCOMPARE(h.Find<QSpinBox>("Bailout")->value(), 4);
     QCOMPARE(epsilon->text(), QStringLiteral("0.0500"));
 

@@ -378,17 +378,34 @@ TEST(Generation, RenderBuffersFillOnlyUpTo320By240) {
               static_cast<long>(run.core.Buffers.X.size()));
 }
 
-TEST(Generation, LimitAboveTheBuffersIsLoweredForRenderMethodOne) {
+TEST(Generation, LimitsUpToTheLargestAreKeptAndALargerOneIsLowered) {
     CoreUnderTest run(2);
     Settings s;
     s.width = 4;
     s.height = 3;
-    s.maxit = 30000;
+    s.maxit = 30000;  // above the old buffers' 20000
     s.render = 1;
     run.Generate(s);
+    EXPECT_EQ(run.core.Context.Maxit, 30000);
+    // Pixel (0, 0) is far outside: it escapes at once, so its value is 1/Maxit.
+    EXPECT_EQ(run.core.Buffers.AtX(0, 0), 1.0 / 30000);
+    s.maxit = kMaxIterationLimit + 7;
+    run.Generate(s);
     EXPECT_EQ(run.core.Context.Maxit, kMaxIterationLimit);
-    // Pixel (0, 0) is far outside: it escapes at once, so its value is 1/20000.
     EXPECT_EQ(run.core.Buffers.AtX(0, 0), 1.0 / kMaxIterationLimit);
+}
+
+TEST(Generation, APointInsideRunsToTheLargestLimit) {
+    CoreUnderTest run(2);
+    Settings s;
+    s.width = 2;
+    s.height = 1;
+    s.maxit = kMaxIterationLimit;
+    s.render = 5;  // reads every orbit entry
+    s.magnification = 1e6;  // both pixels near 0, inside the set
+    run.Generate(s);
+    EXPECT_EQ(run.core.Context.IterCount, kMaxIterationLimit + 1);
+    EXPECT_GT(run.core.Buffers.AtX(1, 0), 0.0);
 }
 
 TEST(Generation, AbortLetsTheRowFinishAndKeepsTheRest) {

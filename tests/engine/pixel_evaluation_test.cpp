@@ -65,10 +65,24 @@ TEST_F(PixelEvaluation, LendsBuffersAndTitlesAndClearsOnlyThePreviousCount) {
     EXPECT_EQ(ctx.OrbitX, orbit.X.data());
 }
 
-TEST_F(PixelEvaluation, LimitAboveTheBuffersIsLoweredAndStoredBack) {
-    ctx.Maxit = 50000;
-    engine::EvaluatePixel(ctx, orbit, [](TIterationContext* c) { EXPECT_EQ(c->Maxit, kMaxIterationLimit); });
-    EXPECT_EQ(ctx.Maxit, kMaxIterationLimit);
+TEST_F(PixelEvaluation, BuffersGrowForTheLimitAndALimitAboveTheLargestIsLowered) {
+    struct Case {
+        int32_t maxit, lent;
+    } const cases[] = {{50000, 50000}, {kMaxIterationLimit + 1, kMaxIterationLimit}, {300, kMaxIterationLimit}};
+    for (const Case& k : cases) {
+        ctx.Maxit = k.maxit;
+        ctx.IterCount = 0;
+        static int32_t seen;
+        static size_t room;
+        engine::EvaluatePixel(ctx, orbit, [](TIterationContext* c) { seen = c->Maxit; });
+        room = orbit.X.size();
+        EXPECT_EQ(seen, std::min(k.maxit, kMaxIterationLimit)) << k.maxit;
+        EXPECT_EQ(ctx.Maxit, std::min(k.maxit, kMaxIterationLimit)) << k.maxit;
+        // Never shrunk: a later smaller limit keeps the room of the larger one.
+        EXPECT_EQ(room, static_cast<size_t>(OrbitEntriesFor(k.lent))) << k.maxit;
+        EXPECT_EQ(ctx.OrbitX, orbit.X.data());
+        EXPECT_EQ(orbit.Y.size(), room);
+    }
 }
 
 class RenderMethods : public ::testing::Test {

@@ -67,12 +67,17 @@ TEST_F(PluginTest, Formula0InsideRunsToTheLimitAndUnderflows) {
 
 TEST_F(PluginTest, TheLongestOrbitFillsTheLastEntryExactly) {
     ctx.Maxit = kMaxIterationLimit;
+    orbit.Hold(kMaxIterationLimit);
+    const size_t entries = static_cast<size_t>(OrbitEntriesFor(kMaxIterationLimit));
+    ASSERT_EQ(orbit.X.size(), entries);
     orbit.X.push_back(-99.0);  // a sentinel just past the buffer's last entry
+    orbit.X[entries - 1] = 5.0;
     ctx.OrbitX = orbit.X.data();
+    ctx.OrbitY = orbit.Y.data();
     Run(0, 0.0, 0.0, 0.0, 0.0);
     EXPECT_EQ(ctx.IterCount, kMaxIterationLimit + 1);
-    EXPECT_EQ(orbit.X[kOrbitBufferEntries - 1], 0.0);
-    EXPECT_EQ(orbit.X[kOrbitBufferEntries], -99.0);
+    EXPECT_EQ(orbit.X[entries - 1], 0.0);
+    EXPECT_EQ(orbit.X[entries], -99.0);
 }
 
 TEST_F(PluginTest, EntryZeroIsNeverWrittenAndLongOrbitsStayBehindShortOnes) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 
 #include "generation.h"
@@ -177,6 +178,38 @@ TEST_F(RenderTool, ParameterFileInAndOut) {
     const Result missing = RunRender("--params " + In("nothing.vtx") + " --quiet --output " + In("c.png"));
     EXPECT_EQ(missing.status, 1);
     EXPECT_FALSE(fs::exists(In("c.png")));
+}
+
+// Past where doubles separate pixels the deep path computes, whatever the
+// thread count and with several samples per pixel; limits up to a million.
+TEST_F(RenderTool, DeepViewsAndLimitsUpToAMillion) {
+    const std::string view = "--size 24x18 --rotation 0 --center -0.15248775721021457,1.1034462393667825 "
+                             "--magnification 1e14 --maxit 400 --quiet ";
+    ASSERT_EQ(RunRender(view + "--threads 1 --output " + In("one.png")).status, 0);
+    ASSERT_EQ(RunRender(view + "--threads 2 --output " + In("two.png")).status, 0);
+    ASSERT_EQ(RunRender(view + "--supersample 2 --output " + In("smooth.png")).status, 0);
+    imaging::Picture one, two, smooth;
+    ASSERT_EQ(imaging::LoadImageFile(In("one.png"), one), "");
+    ASSERT_EQ(imaging::LoadImageFile(In("two.png"), two), "");
+    ASSERT_EQ(imaging::LoadImageFile(In("smooth.png"), smooth), "");
+    EXPECT_TRUE(one == two);
+    // Doubles give blocks of a few colours here; the deep path a picture.
+    for (const imaging::Picture* p : {&one, &smooth}) {
+        std::set<uint32_t> colours;
+        for (int32_t y = 0; y < p->Height(); ++y)
+            for (int32_t x = 0; x < p->Width(); ++x)
+                colours.insert(uint32_t{p->Row(y)[x * 3]} << 16 | uint32_t{p->Row(y)[x * 3 + 1]} << 8 | p->Row(y)[x * 3 + 2]);
+        EXPECT_GT(colours.size(), 60u);
+    }
+    const Result big = RunRender("--size 2x1 --maxit 1000000 --magnification 1e6 --quiet --output " + In("big.png") +
+                                 " --write-params " + In("big.vtx"));
+    ASSERT_EQ(big.status, 0) << big.output;
+    std::ifstream params(In("big.vtx"));
+    std::string line;
+    bool limit = false;
+    while (std::getline(params, line)) limit = limit || line.rfind("1000000", 0) == 0;
+    EXPECT_TRUE(limit);
+    EXPECT_NE(RunRender("--help").output.find("larger than 1000000 is lowered"), std::string::npos);
 }
 
 TEST_F(RenderTool, ZoomFramesAreTheSameWhereverMadeAndCarryTheirSettings) {
