@@ -194,8 +194,12 @@ bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>&
     if (!binding_.Bound() || CurrentImage == nullptr) return false;
     TIterationContext& ctx = Context;
     // No row of a size that no picture can have is ever made (sizes of 0
-    // compute nothing, as before).
-    if (!imaging::Picture::SizeAllowed(std::max(0, ctx.ImageWidth), std::max(0, ctx.ImageHeight))) return false;
+    // compute nothing, as before), unless the image is held a band at a time.
+    const int64_t width = std::max(0, ctx.ImageWidth);
+    const int64_t height = std::max(0, ctx.ImageHeight);
+    const bool sizeAllowed =
+        ImageInBands ? width <= imaging::Picture::kMaxPixels : imaging::Picture::SizeAllowed(width, height);
+    if (!sizeAllowed) return false;
     if (dialog) {
         ctx.Maxit = colour::RoundToInt32(dialog->Maxit);
         ctx.Bailout = colour::RoundToInt32(dialog->Bailout);
@@ -332,7 +336,9 @@ void GenerationCore::ComputePixels(Worker& worker) {
     worker.orbit.Y[0] = job.entryZero;
     if (job.pixels == 0 || job.skip) return;
     if (job.deep) worker.deep.Prepare(job.start.Maxit);
-    if (worker.jobPixels.Width() != job.width) worker.jobPixels = imaging::Picture(job.width, 2);
+    if (worker.jobPixels.Width() != job.width) {
+        worker.jobPixels = imaging::Picture(job.width, 2, imaging::Picture::WideRows{});
+    }
     if (job.fillBuffers) {
         worker.renderX.resize(static_cast<size_t>(job.pixels));
         worker.renderY.resize(static_cast<size_t>(job.pixels));

@@ -109,6 +109,10 @@ public:
     // The image row that CurrentImage's top row holds: a picture may hold a
     // band of the image (a large image computed a few rows at a time).
     int32_t FirstPictureRow = 0;
+    // Set by a caller that computes the image a band of rows at a time into
+    // pictures of a few rows: the image may then be larger than any picture,
+    // a row up to Picture::kMaxPixels wide.
+    bool ImageInBands = false;
 
     int32_t LastFormulaNo = 0;
     // Cleared while a generation may go on; deep pixels and reference

@@ -45,6 +45,7 @@ test_packages=(
   python3-pil
   libimage-exiftool-perl
   parallel
+  rsync
   openssh-server
   openssh-client
   desktop-file-utils

@@ -25,6 +25,7 @@ add_executable(test_engine
   engine/exact_view_test.cpp
   engine/progressive_test.cpp
   engine/deep_test.cpp
+  engine/keyframes_test.cpp
 )
 target_link_libraries(test_engine PRIVATE halvane_engine ${HALVANE_MPFR_LIBRARIES} GTest::gtest_main)
 target_compile_definitions(test_engine PRIVATE

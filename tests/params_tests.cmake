@@ -3,7 +3,8 @@ add_executable(test_params
   params/format_test.cpp
   params/reader_test.cpp
   params/writer_test.cpp
-  params/record_test.cpp)
+  params/record_test.cpp
+  params/frame_record_test.cpp)
 target_link_libraries(test_params PRIVATE halvane_params GTest::gtest_main)
 gtest_discover_tests(test_params DISCOVERY_MODE PRE_TEST)
 

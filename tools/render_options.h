@@ -21,6 +21,7 @@ enum class ValueCompletion {
     SettingsFile,   // a parameter file, or a picture that carries its settings
     PictureFile,    // a picture in a format halvane-render writes
     ParameterFile,  // a parameter file (.vtx)
+    FilmFile,       // a film halvane-render makes (.mp4, .mkv, .webm)
     ImageOption,    // NAME= of an image file option
     AnyFile,
 };

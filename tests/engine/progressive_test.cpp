@@ -37,8 +37,9 @@ TEST(PassPlan, EveryPixelOnceCoarsestFirstInJobsOfAboutARow) {
                     ASSERT_LT(column, width);
                     EXPECT_EQ(column % job.block, 0);
                     // A finer pass never computes what a coarser one did.
-                    if (job.block < first)
+                    if (job.block < first) {
                         EXPECT_FALSE(column % (2 * job.block) == 0 && run.row % (2 * job.block) == 0);
+                    }
                     int32_t& seen = block[static_cast<size_t>(run.row) * width + column];
                     EXPECT_EQ(seen, 0) << "twice: " << column << "," << run.row;
                     seen = job.block;
