@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QMetaObject>
 
+#include "band_writer.h"
+#include "frame_record.h"
 #include "guarded_application.h"
 #include "parameter_file.h"
 #include "picture_files.h"
@@ -51,49 +53,64 @@ void ExportRun::compute() {
                                   Qt::QueuedConnection);
     };
     CollectingSink messages;
-    TIterationContext settings{};
-    engine::ExactView view;
-    bool paramsValid = true;
-    int32_t lastFormulaNo = 0;
-    params::NameBuffers names;
-    params::RestoreSettings(request_.settings,
-                            params::LoadTarget{settings, paramsValid, lastFormulaNo, names, &view}, messages,
-                            "export");
+    params::RecordedPicture picture;
+    params::RestorePicture(request_.settings, picture, messages, "export");
+    picture.settings.ImageWidth = request_.width;
+    picture.settings.ImageHeight = request_.height;
+    picture.samples = request_.factor;
 
     engine::SupersampledPicture job;
-    job.settings = settings;
-    job.view = view;
+    job.settings = picture.settings;
+    job.view = picture.view;
     job.width = request_.width;
     job.height = request_.height;
     job.factor = request_.factor;
     job.pluginFolders = request_.pluginFolders;
+    if (const std::string problem = engine::SupersampleProblem(job); !problem.empty()) {
+        return report(false, QString::fromStdString(problem));
+    }
+    // The picture goes to the file a band at a time as it is computed
+    // (PNG and TIFF; other formats are gathered whole), with its settings.
+    const std::string path = QFile::encodeName(request_.path).toStdString();
+    imaging::BandWriter writer;
+    const std::string comment = params::SettingsComment(params::RecordPicture(picture));
+    if (const std::string error = writer.Open(path, request_.width, request_.height, comment); !error.empty()) {
+        return report(false, QString::fromStdString(error));
+    }
+    std::string writeError;
     const auto started = std::chrono::steady_clock::now();
-    imaging::Picture picture;
-    const engine::SupersampleOutcome outcome =
-        engine::ComputeSupersampled(job, picture, messages, [this, started](int32_t done, int32_t total) {
+    const engine::SupersampleOutcome outcome = engine::ComputeSupersampledBands(
+        job, messages,
+        [&writer, &writeError](const imaging::Picture& band, int32_t rows, int32_t) {
+            writeError = writer.WriteRows(band.Row(0), rows);
+            return writeError.empty();
+        },
+        0,
+        [this, started](int32_t done, int32_t total) {
             const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             const double left = done > 0 ? elapsed * (total - done) / done : 0.0;
             QMetaObject::invokeMethod(this, [this, done, total, left] { emit progressed(done, total, left); },
                                       Qt::QueuedConnection);
             return !cancelled_;
         });
-    if (outcome == engine::SupersampleOutcome::Cancelled) return report(true, QString());
-    if (outcome == engine::SupersampleOutcome::Failed) return report(false, messages.texts.join(QLatin1Char('\n')));
+    if (outcome == engine::SupersampleOutcome::Cancelled || (outcome == engine::SupersampleOutcome::Done && cancelled_)) {
+        writer.Abandon();
+        return report(true, QString());
+    }
+    if (outcome == engine::SupersampleOutcome::Failed) {
+        writer.Abandon();
+        QStringList problems = messages.texts;
+        if (!writeError.empty()) problems << QString::fromStdString(writeError);
+        return report(false, problems.join(QLatin1Char('\n')));
+    }
 
-    // From here on the files are written whole: a cancel comes too late.
-    if (cancelled_) return report(true, QString());
+    // From here on the files are finished whole: a cancel comes too late.
     QMetaObject::invokeMethod(this, [this] { emit writing(); }, Qt::QueuedConnection);
-    const std::string path = QFile::encodeName(request_.path).toStdString();
-    // The picture carries its settings at its own size and samples, so that
-    // they make it again (halvane-render --params); so does its .vtx.
-    settings.ImageWidth = request_.width;
-    settings.ImageHeight = request_.height;
-    params::SettingsRecord record = params::RecordSettings(settings, view);
-    record.samples = request_.factor;
-    std::string error = params::SavePictureWithSettings(picture, path, record);
+    std::string error = writer.Finish();
     if (error.empty()) {
         written_ = true;
-        error = params::WriteParameterFile(params::ParameterFilePathFor(path), settings, view, request_.factor);
+        error = params::WriteParameterFile(params::ParameterFilePathFor(path), picture.settings, picture.view,
+                                           picture.samples);
     }
     QStringList problems = messages.texts;
     if (!error.empty()) problems << QString::fromStdString(error);

@@ -1,6 +1,8 @@
 // One picture exported in the background: computed on every core with
-// several samples per pixel, then written with its parameter file as Save As
-// writes them. Nothing of the window is touched meanwhile.
+// several samples per pixel and written a band of rows at a time as it is
+// computed (PNG and TIFF, so that it may be larger than memory; other
+// formats whole), carrying its settings and samples, then its parameter
+// file as Save As writes it. Nothing of the window is touched meanwhile.
 #pragma once
 
 #include <QObject>

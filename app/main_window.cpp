@@ -23,7 +23,9 @@
 #include "icons.h"
 #include "picture_settings.h"
 #include "pointer_leave.h"
+#include "remembered_settings.h"
 #include "status_notice.h"
+#include "view_motion.h"
 #include "window_placement.h"
 
 namespace app {
@@ -56,8 +58,11 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     };
     runModal = [](QDialog& dialog) { return dialog.exec(); };
 
+    remembered_ = std::make_unique<RememberedSettings>();
     view_ = new PictureView(this);
     setCentralWidget(view_);
+    view_->setFocus();
+    createMotion();
     connect(view_, &PictureView::pressed, this, &MainWindow::onPicturePress);
     connect(view_, &PictureView::moved, this, &MainWindow::onPictureMove);
     connect(view_, &PictureView::released, this, &MainWindow::onPictureRelease);
@@ -104,6 +109,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     }
     updateCaption();
     createDialogs();
+    restoreRemembered();
     updateActions();
     startupTimer_.start();
 }
@@ -116,6 +122,8 @@ MainWindow::~MainWindow() {
     // A row still being computed reports to this window: let it end first.
     core_.WaitForRow();
     view_->disconnect(this);
+    delete motion_;  // before the view it watches
+    motion_ = nullptr;
 }
 
 void MainWindow::createDialogs() {
@@ -134,6 +142,7 @@ void MainWindow::createDialogs() {
     connect(colourDialog_, &ColourMixingDialog::fitRequested, this, &MainWindow::fitColoursToPicture);
     connect(colourDialog_, &QDialog::finished, this, &MainWindow::updateActions);
     connect(imageSizeDialog_, &ImageSizeDialog::applyClicked, this, &MainWindow::applyImageSize);
+    connect(imageSizeDialog_, &ImageSizeDialog::fitToggled, this, &MainWindow::setFitToWindow);
 }
 
 void MainWindow::message(const QString& text, const QString& title) {
@@ -177,7 +186,14 @@ void MainWindow::setPendingCommand(PendingCommand command) {
 }
 
 void MainWindow::showToolWindow(QDialog* dialog) {
-    const bool firstTime = !placedToolWindows_.contains(dialog);
+    bool firstTime = !placedToolWindows_.contains(dialog);
+    // The place it had in the last run, unless it covers a window now.
+    if (firstTime) {
+        if (const std::optional<QPoint> place = remembered_->toolWindowPlace(dialog->objectName())) {
+            dialog->move(*place);
+            firstTime = false;
+        }
+    }
     placeToolWindow(dialog, firstTime);
     if (firstTime) placedToolWindows_ << dialog;
     dialog->show();
@@ -210,7 +226,8 @@ void MainWindow::placeToolWindow(QDialog* dialog, bool firstTime) {
 }
 
 void MainWindow::onPictureResized(int width, int height) {
-    if (isMaximized() || isMinimized()) return;
+    // With Fit to window the picture follows the window, not the other way.
+    if (isMaximized() || isMinimized() || isFullScreen() || motion_->fitToWindow()) return;
     const int frame = 2 * view_->frameWidth();
     const int extraWidth = std::max(60, generationBar_->sizeHint().width() + frame);
     const int extraHeight = std::max(80, commandBar_->sizeHint().height() + statusBar()->sizeHint().height() + frame);
@@ -236,6 +253,7 @@ void MainWindow::onPictureResized(int width, int height) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // A generation in progress stops after its current row.
     core_.StopRequested = true;
+    saveRemembered();
     QMainWindow::closeEvent(event);
 }
 

@@ -3,7 +3,9 @@
 // code is split by concern: main_window.cpp (the window and its dialogs),
 // main_window_actions.cpp (menus, tool bars and their states),
 // main_window_generation.cpp (driving a generation), main_window_navigation.cpp
-// (the view) and main_window_files.cpp (New, Open, Save As, parameter files).
+// (the view), main_window_files.cpp (New, Open, Save As, parameter files)
+// and main_window_explore.cpp (the view's motion wired to the menus, full
+// screen, copy, and what the program remembers between runs).
 #pragma once
 
 #include <QCursor>
@@ -42,6 +44,8 @@ class ExportRun;
 class ImageSizeDialog;
 class OptionsDialog;
 class ParametersDialog;
+class RememberedSettings;
+class ViewMotion;
 class StatusNotice;
 
 // The idle title, shown where the platform shows an application's name.
@@ -95,6 +99,16 @@ struct MainWindowActions {
     QAction* zoom = nullptr;            // the tool button: enabled while there is a selection
     QAction* abort = nullptr;
     QAction* apply = nullptr;
+    // Exploring: the picture follows the view's size; the View menu's keys.
+    QAction* fitToWindow = nullptr;
+    QAction* fullScreen = nullptr;
+    QAction* viewZoomIn = nullptr;
+    QAction* viewZoomOut = nullptr;
+    QAction* panLeft = nullptr;
+    QAction* panRight = nullptr;
+    QAction* panUp = nullptr;
+    QAction* panDown = nullptr;
+    QAction* copyPicture = nullptr;
 };
 
 class MainWindow : public QMainWindow, private engine::GenerationHost {
@@ -150,6 +164,10 @@ public:
     // waves; one history step, recoloured without computing.
     void fitColoursToPicture();
     void showAbout();
+    void setFitToWindow(bool on);
+    void toggleFullScreen();
+    // The picture to the clipboard, with its settings as text.
+    void copyPicture();
 
     // --- Generation ---
     // Computes the picture of the current settings; a running generation
@@ -172,6 +190,7 @@ public:
     TIterationContext& settings() { return core_.Context; }
     engine::GenerationCore& core() { return core_; }
     PictureView* pictureView() const { return view_; }
+    ViewMotion* motion() const { return motion_; }
     imaging::Picture* currentPicture() const { return core_.CurrentImage; }
     QMenu* pictureMenu() const { return pictureMenu_; }
     // The file the picture belongs to: last saved, opened or loaded, "" before
@@ -200,9 +219,12 @@ signals:
     // An export ended: written (with `error` empty, or the messages shown),
     // cancelled, or failed.
     void exportDone(bool cancelled, const QString& error);
+    // A generation ended (completed, aborted or replaced by none).
+    void generationFinished();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // main_window.cpp
@@ -224,7 +246,7 @@ private:
     // main_window_generation.cpp
     void onStartupTimer();
     void onBusyTimer();
-    void startGeneration();
+    void startGeneration(engine::ComputeOrder order = engine::ComputeOrder::Rows);
     void continueGeneration();
     void onRowReady();
     void finishGeneration();
@@ -262,6 +284,20 @@ private:
     void recordHistory();
     void restoreRecord(const params::SettingsRecord& record);
 
+    // main_window_explore.cpp
+    void createExploreActions(QMenu* file, QMenu* image, QMenu* help);
+    void createMotion();
+    // Runs `prepare` between rows, then computes in passes; `sameStep`
+    // replaces the history's current step instead of adding one.
+    void computeView(std::function<void()> prepare, bool sameStep);
+    // With Fit to window, the picture takes the view's size (stretched).
+    void fitPictureToView();
+    // Waits (with a dialog that can cancel) until the picture in progress is
+    // finished; false when cancelled or when it ended unfinished.
+    bool waitForPicture(const QString& caption);
+    void restoreRemembered();
+    void saveRemembered();
+
     // main_window_export.cpp
     void onExportProgress(int done, int total, double secondsLeft);
     void onExportFinished(bool cancelled, const QString& error);
@@ -279,6 +315,8 @@ private:
     ExportDialog* exportDialog_ = nullptr;
     QProgressDialog* exportProgress_ = nullptr;
     ExportRun* exportRun_ = nullptr;
+    ViewMotion* motion_ = nullptr;
+    std::unique_ptr<RememberedSettings> remembered_;
 
     QMenu* pictureMenu_ = nullptr;
     QLabel* magnificationLabel_ = nullptr;
@@ -321,6 +359,13 @@ private:
     params::SettingsHistory history_;
     // The next generation restores a step of the history: it is no new step.
     bool restoringHistory_ = false;
+    // The next generation continues the current step (a burst of motion).
+    bool historySameStep_ = false;
+    // The last generation computed every pixel.
+    bool lastGenerationComplete_ = false;
+    bool maximizedBeforeFullScreen_ = false;
+    QByteArray geometryBeforeFullScreen_;
+    QRect placeBeforeFullScreen_;
 };
 
 }  // namespace app

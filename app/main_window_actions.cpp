@@ -120,6 +120,7 @@ void MainWindow::createMenus() {
     connect(a.mirror, &QAction::triggered, this, [this] { setRotation(3); });
     a.resetCoordinates = makeAction(tr("Reset Coordinates"), "resetCoordinates", &MainWindow::resetCoordinates);
     a.resetCoordinates->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    a.resetCoordinates->setShortcut(QKeySequence(Qt::Key_Home));
     a.back = makeAction(tr("Back"), "back", &MainWindow::goBack);
     a.back->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
     a.back->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
@@ -185,6 +186,7 @@ void MainWindow::createMenus() {
     QMenu* help = bar->addMenu(tr("&Help"));
     a.about = makeAction(tr("About"), "about", &MainWindow::showAbout);
     help->addAction(a.about);
+    createExploreActions(file, image, help);
 
     pictureMenu_ = new QMenu(this);
     pictureMenu_->setObjectName(QStringLiteral("pictureMenu"));
@@ -258,6 +260,8 @@ void MainWindow::updateActions() {
     a.forward->setEnabled(history_.CanGoForward());
     a.exportPicture->setEnabled(!isExporting());
     a.fitColours->setEnabled(!generating_);
+    if (a.fitToWindow != nullptr) a.fitToWindow->setChecked(view_->fitToWindow());
+    if (a.fullScreen != nullptr) a.fullScreen->setChecked(isFullScreen());
     if (parametersDialog_ != nullptr) a.parameters->setChecked(parametersDialog_->isVisible());
     if (colourDialog_ != nullptr) a.colourControls->setChecked(colourDialog_->isVisible());
     // The caption's modified marker follows the settings as well.

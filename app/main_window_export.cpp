@@ -8,21 +8,32 @@
 #include "dialogs/export_dialog.h"
 #include "export_run.h"
 #include "main_window.h"
+#include "remembered_settings.h"
 #include "status_notice.h"
 
 namespace app {
 
 void MainWindow::exportPicture() {
     if (refuseWithoutPlugin() || isExporting()) return;
-    // Beside the current file, or in the working folder.
+    // Beside the current file, or in the folder last exported to (else the
+    // working folder); in the format, size and samples of the last export.
+    const std::optional<RememberedExport> last = remembered_->lastExport();
+    const QString suffix = last && !last->suffix.isEmpty() ? last->suffix : QStringLiteral("png");
     const QFileInfo current(caption_.file());
+    const QString lastFolder = remembered_->folder(folder::kExport);
     const QString proposed =
         caption_.file().isEmpty()
-            ? QDir::current().filePath(QStringLiteral("halvane-export.png"))
-            : current.dir().filePath(current.completeBaseName() + QStringLiteral("-export.png"));
-    exportDialog_->propose(core_.Context.ImageWidth, core_.Context.ImageHeight, proposed);
+            ? QDir(lastFolder.isEmpty() ? QDir::currentPath() : lastFolder).filePath(QStringLiteral("halvane-export.") + suffix)
+            : current.dir().filePath(current.completeBaseName() + QStringLiteral("-export.") + suffix);
+    if (last)
+        exportDialog_->proposeAgain(last->width, last->height, last->samples, proposed);
+    else
+        exportDialog_->propose(core_.Context.ImageWidth, core_.Context.ImageHeight, proposed);
     if (runModal(*exportDialog_) != QDialog::Accepted) return;
     const ExportChoice choice = exportDialog_->choice();
+    remembered_->setLastExport(RememberedExport{choice.width, choice.height, choice.factor,
+                                                QFileInfo(choice.path).suffix().toLower()});
+    remembered_->setFolderOf(folder::kExport, choice.path);
     startExport(choice.width, choice.height, choice.factor, choice.path);
 }
 

@@ -1,5 +1,6 @@
 // New, Open, Save As and the parameter file; the image set-up that builds
 // the picture a new or opened image is computed into.
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -11,6 +12,8 @@
 #include "main_window.h"
 #include "picture_files.h"
 #include "picture_settings.h"
+#include "remembered_settings.h"
+#include "view_motion.h"
 #include "window_caption.h"
 
 namespace app {
@@ -37,8 +40,9 @@ void MainWindow::newPicture() {
 void MainWindow::openImage() {
     needsImageSetup_ = true;
     if (refuseWithoutPlugin()) return;
-    const QString path = openFileDialog(this, tr("Open"), QString(), FileFilter(kOpenImageFilter));
+    const QString path = openFileDialog(this, tr("Open"), remembered_->folder(folder::kOpen), FileFilter(kOpenImageFilter));
     if (path.isEmpty()) return;
+    remembered_->setFolderOf(folder::kOpen, path);
     openImageFile(path);
 }
 
@@ -66,6 +70,8 @@ void MainWindow::setUpImage(std::unique_ptr<imaging::Picture> opened, const QStr
     TIterationContext& c = core_.Context;
     setActionModeByRectangleMode();
     if (opened) {
+        // An opened picture has a size of its own.
+        if (view_->fitToWindow()) setFitToWindow(false);
         imageInfo_ = info;
         c.ImageWidth = opened->Width();
         c.ImageHeight = opened->Height();
@@ -100,8 +106,14 @@ QString MainWindow::proposedFileName() const {
 }
 
 void MainWindow::saveAs() {
-    const QString path = saveFileDialog(this, tr("Save As"), proposedFileName(), FileFilter(kSaveImageFilter));
+    // In the folder last saved to, when there was one.
+    const QString lastFolder = remembered_->folder(folder::kSave);
+    const QString name = lastFolder.isEmpty() ? proposedFileName() : QDir(lastFolder).filePath(proposedFileName());
+    const QString path = saveFileDialog(this, tr("Save As"), name, FileFilter(kSaveImageFilter));
     if (path.isEmpty()) return;
+    remembered_->setFolderOf(folder::kSave, path);
+    // Never a half-made picture under the whole picture's settings.
+    if (!waitForPicture(tr("Save As"))) return;
     const imaging::Picture* picture = view_->picture();
     if (picture == nullptr || picture->Empty()) {
         message(tr("There is no picture to save"));
@@ -123,9 +135,10 @@ void MainWindow::saveAs() {
 void MainWindow::loadParameterFile() {
     if (refuseWithoutPlugin()) return;
     const QString path =
-        openFileDialog(this, tr("Load From Parameter File"), QString(),
+        openFileDialog(this, tr("Load From Parameter File"), remembered_->folder(folder::kParameters),
                        FileFilter(kParameterFileFilter) + QStringLiteral(";;") + FileFilter(kSettingsPictureFilter));
     if (path.isEmpty()) return;
+    remembered_->setFolderOf(folder::kParameters, path);
     pendingParameterFile_ = path;
     setPendingCommand(PendingCommand::LoadParameterFile);
     startupTimer_.start();

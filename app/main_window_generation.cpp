@@ -8,11 +8,13 @@
 #include <QTimer>
 #include <utility>
 
+#include "dialogs/image_size_dialog.h"
 #include "dialogs/parameters_dialog.h"
 #include "guarded_application.h"
 #include "main_window.h"
 #include "picture_settings.h"
 #include "status_notice.h"
+#include "view_motion.h"
 
 namespace app {
 
@@ -52,13 +54,14 @@ void MainWindow::runBetweenRows(std::function<void()> action) {
     continueGeneration();
 }
 
-void MainWindow::startGeneration() {
+void MainWindow::startGeneration(engine::ComputeOrder order) {
     if (core_.CurrentImage == nullptr) return;
+    if (motion_->fitToWindow()) fitPictureToView();
     // A generation in progress ends here, at a row's end, without its own
     // completion: the new one completes for both.
     std::optional<engine::ParameterDialogValues> dialog;
     if (parametersDialog_->isVisible()) dialog = parametersDialog_->values();
-    if (!core_.BeginGeneration(dialog)) {
+    if (!core_.BeginGeneration(dialog, order)) {
         // Only a size no picture can have gets here: the files and dialogs
         // refuse those before they become the settings.
         core_.StopRequested = true;
@@ -75,7 +78,16 @@ void MainWindow::startGeneration() {
     // that the caption and the picture are refreshed while commands keep
     // coming (a colour slider being dragged).
     if (!busyTimer_.isActive()) busyTimer_.start();
-    if (std::exchange(restoringHistory_, false) == false) recordHistory();
+    const bool sameStep = std::exchange(historySameStep_, false);
+    if (std::exchange(restoringHistory_, false)) {
+        // a step of the history, restored
+    } else if (sameStep && core_.Context.ImageWidth > 0 && core_.Context.ImageHeight > 0) {
+        history_.ReplaceCurrent(params::RecordSettings(core_.Context));
+    } else {
+        recordHistory();
+    }
+    motion_->generationStarted();
+    if (imageSizeDialog_->isVisible()) imageSizeDialog_->setImageSize(core_.Context.ImageWidth, core_.Context.ImageHeight);
     // The view may have changed: what the status bar says follows it.
     showMagnification();
     if (view_->pictureBox()->underMouse()) showPlanePoint(lastMousePixel_);
@@ -106,6 +118,7 @@ void MainWindow::onRowReady() {
         }
     };
     guarded([this] { core_.FinishRow(); });  // a failed row stops the generation
+    guarded([this] { motion_->jobTaken(); });
     const int startedBefore = generationCount_;
     if (afterRowHook) guarded([this] { afterRowHook(core_.PixelY); });
     while (!betweenRows_.empty()) {
@@ -127,7 +140,8 @@ void MainWindow::onRowReady() {
 }
 
 void MainWindow::finishGeneration() {
-    const bool aborted = abortRequested_ && core_.PixelY < core_.Context.ImageHeight;
+    lastGenerationComplete_ = core_.AllDone();
+    const bool aborted = abortRequested_ && !lastGenerationComplete_;
     core_.EndGeneration();
     generating_ = false;
     busyTimer_.stop();
@@ -140,6 +154,7 @@ void MainWindow::finishGeneration() {
         QTimer::singleShot(0, this, [this] {
             if (!startupFile_.isEmpty()) openFile(std::exchange(startupFile_, QString()));
         });
+    emit generationFinished();
 }
 
 void MainWindow::onBusyTimer() {
@@ -163,7 +178,8 @@ void MainWindow::recolour() {
 void MainWindow::refreshCursor() {
     QWidget* box = view_->pictureBox();
     const TIterationContext& c = core_.Context;
-    if (generating_)
+    // Views computed in passes are explored on: no busy cursor for them.
+    if (generating_ && !core_.InPasses())
         box->setCursor(Qt::WaitCursor);
     else if (c.JuliaMode == 1 && c.JuliaFixed == 0)
         box->setCursor(ellipseCursor_);

@@ -119,8 +119,10 @@ void MainWindow::onPictureMove(QPoint position, MouseState state) {
 }
 
 void MainWindow::onPicturePress(QPoint position, MouseState state) {
-    mouseDownX_ = position.x();
-    mouseDownY_ = position.y();
+    // In picture pixels, which are device pixels.
+    const QPointF at = view_->toPictureF(QPointF(position));
+    mouseDownX_ = at.x();
+    mouseDownY_ = at.y();
     lastMouse_ = state;
     if (state.leftAlone()) setActionModeByRectangleMode();
     const TIterationContext& c = core_.Context;

@@ -124,6 +124,14 @@ void MainWindow::applyImageSize() {
         return;
     }
     if (refuseWithoutPlugin()) return;
+    // A size of its own ends Fit to window; the window's size applies again as it is.
+    if (view_->fitToWindow()) {
+        if (!fromDialog || (width == c.ImageWidth && height == c.ImageHeight)) {
+            requestGeneration();
+            return;
+        }
+        setFitToWindow(false);
+    }
     runBetweenRows([this, fromDialog, width, height] {
         TIterationContext& ctx = core_.Context;
         auto picture = std::make_unique<imaging::Picture>(width, height);

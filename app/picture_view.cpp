@@ -1,11 +1,16 @@
 #include "picture_view.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
+#include <QScrollBar>
 #include <QWidget>
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <utility>
 
 namespace app {
 
@@ -39,6 +44,8 @@ public:
         setMouseTracking(true);
         setAttribute(Qt::WA_OpaquePaintEvent);
         setContextMenuPolicy(Qt::CustomContextMenu);
+        // A click brings the keys back to the picture.
+        setFocusPolicy(Qt::ClickFocus);
     }
 
 protected:
@@ -62,31 +69,80 @@ PictureView::PictureView(QWidget* parent) : QScrollArea(parent), box_(new Pictur
     setBackgroundRole(QPalette::Dark);
     box_->resize(0, 0);
     setWidget(box_);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 PictureView::~PictureView() = default;
 
 QWidget* PictureView::pictureBox() const { return box_; }
 
-void PictureView::setPicture(std::unique_ptr<imaging::Picture> picture) {
-    const QSize before = box_->size();
-    picture_ = std::move(picture);
-    const QSize after = picture_ ? QSize(picture_->Width(), picture_->Height()) : QSize(0, 0);
-    box_->resize(after);
-    box_->update();
-    if (after != before) emit pictureResized(after.width(), after.height());
+double PictureView::pixelRatio() const { return box_->devicePixelRatioF(); }
+
+QSize PictureView::boxSizeFor(const imaging::Picture* picture) const {
+    if (picture == nullptr) return QSize(0, 0);
+    const double ratio = pixelRatio();
+    return QSize(static_cast<int>(std::ceil(picture->Width() / ratio - 1e-9)),
+                 static_cast<int>(std::ceil(picture->Height() / ratio - 1e-9)));
 }
 
-void PictureView::pictureChanged() { box_->update(); }
+void PictureView::sizeBox() {
+    if (fit_) return;  // the scroll area sizes it to the view
+    box_->resize(boxSizeFor(picture_.get()));
+}
+
+std::unique_ptr<imaging::Picture> PictureView::setPicture(std::unique_ptr<imaging::Picture> picture) {
+    const QSize before = boxSizeFor(picture_.get());
+    std::unique_ptr<imaging::Picture> old = std::exchange(picture_, std::move(picture));
+    preview_ = {};
+    previewSourceStale_ = true;
+    const QSize after = boxSizeFor(picture_.get());
+    sizeBox();
+    box_->update();
+    if (after != before) emit pictureResized(after.width(), after.height());
+    return old;
+}
+
+void PictureView::pictureChanged() {
+    previewSourceStale_ = true;
+    box_->update();
+}
 
 QPoint PictureView::toPicture(QPoint at) const {
-    const int boxWidth = box_->width();
-    const int boxHeight = box_->height();
-    const int width = picture_ ? picture_->Width() : 0;
-    const int height = picture_ ? picture_->Height() : 0;
-    const int x = boxWidth == 0 ? 0 : static_cast<int>(int64_t{at.x()} * width / boxWidth);
-    const int y = boxHeight == 0 ? 0 : static_cast<int>(int64_t{at.y()} * height / boxHeight);
-    return QPoint(x, y);
+    if (!picture_) return QPoint(0, 0);
+    const QPointF p = toPictureF(QPointF(at));
+    return QPoint(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
+}
+
+QPointF PictureView::toPictureF(QPointF at) const { return at * pixelRatio(); }
+
+void PictureView::setFitToWindow(bool on) {
+    if (fit_ == on) return;
+    fit_ = on;
+    const Qt::ScrollBarPolicy policy = on ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+    setHorizontalScrollBarPolicy(policy);
+    setVerticalScrollBarPolicy(policy);
+    setWidgetResizable(on);
+    sizeBox();
+    box_->update();
+}
+
+QSize PictureView::fittingPictureSize() const {
+    const double ratio = pixelRatio();
+    const QSize area = viewport()->size();
+    return QSize(static_cast<int>(std::floor(area.width() * ratio + 1e-9)),
+                 static_cast<int>(std::floor(area.height() * ratio + 1e-9)));
+}
+
+void PictureView::setPreview(const engine::GridMapping& mapping) {
+    preview_ = mapping;
+    box_->update();
+}
+
+void PictureView::clearPreview() { setPreview({}); }
+
+void PictureView::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    emit viewResized();
 }
 
 void PictureView::setHasSelection(bool on) {
@@ -114,36 +170,78 @@ void PictureView::setActionMode(ActionMode mode) {
 }
 
 void PictureView::paint(QPainter& painter) {
-    if (!picture_ || picture_->Empty()) return;
-    const QImage image(picture_->Bytes().data(), picture_->Width(), picture_->Height(), 3 * picture_->Width(),
-                       QImage::Format_RGB888);
-    painter.drawImage(0, 0, image);
-    if (!hasSelection_) return;
-    const QRect r = selectionQRect();
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(Qt::black, 1, Qt::SolidLine));
-    painter.drawRect(r);
-    painter.setPen(QPen(Qt::white, 1, Qt::DashLine));
-    painter.drawRect(r);
-    painter.setPen(QPen(Qt::black, 1));
-    painter.setBrush(Qt::white);
-    for (const QPoint& p : HandlePoints(r))
-        painter.drawRect(p.x() - kHandleSize / 2, p.y() - kHandleSize / 2, kHandleSize - 1, kHandleSize - 1);
+    QElapsedTimer timer;
+    timer.start();
+    struct Timed {
+        QElapsedTimer& timer;
+        double& milliseconds;
+        ~Timed() { milliseconds = timer.nsecsElapsed() / 1e6; }
+    } timed{timer, lastPaintMilliseconds_};
+    const double ratio = pixelRatio();
+    const bool covered = picture_ && !picture_->Empty() && !hasPreview() &&
+                         picture_->Width() >= std::ceil(box_->width() * ratio - 1e-9) &&
+                         picture_->Height() >= std::ceil(box_->height() * ratio - 1e-9);
+    if (!covered) painter.fillRect(box_->rect(), palette().brush(QPalette::Dark));
+    if (!picture_ || picture_->Empty()) {
+        emit painted();
+        return;
+    }
+    QImage image(picture_->Bytes().data(), picture_->Width(), picture_->Height(), 3 * picture_->Width(),
+                 QImage::Format_RGB888);
+    // Picture pixels are device pixels.
+    image.setDevicePixelRatio(ratio);
+    if (hasPreview()) {
+        painter.save();
+        painter.scale(1.0 / ratio, 1.0 / ratio);
+        painter.translate(preview_.offsetX, preview_.offsetY);
+        painter.scale(preview_.scaleX, preview_.scaleY);
+        // Scaled drawing is quick from the screen's format only.
+        if (previewSourceStale_ || previewSource_.size() != image.size()) {
+            previewSource_ = image.convertToFormat(QImage::Format_RGB32);
+            previewSourceStale_ = false;
+        }
+        painter.drawImage(QPointF(0, 0), previewSource_);
+        painter.restore();
+    } else {
+        painter.drawImage(QPointF(0, 0), image);
+    }
+    if (hasSelection_ && !hasPreview()) {
+        // The selection is kept in picture pixels; its lines and handles
+        // keep their size on the screen.
+        painter.save();
+        painter.scale(1.0 / ratio, 1.0 / ratio);
+        const QRect r = selectionQRect();
+        const int handle = static_cast<int>(std::lround(kHandleSize * ratio)) | 1;
+        const double line = ratio;
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(Qt::black, line, Qt::SolidLine));
+        painter.drawRect(r);
+        painter.setPen(QPen(Qt::white, line, Qt::DashLine));
+        painter.drawRect(r);
+        painter.setPen(QPen(Qt::black, line));
+        painter.setBrush(Qt::white);
+        for (const QPoint& p : HandlePoints(r))
+            painter.drawRect(p.x() - handle / 2, p.y() - handle / 2, handle - 1, handle - 1);
+        painter.restore();
+    }
+    emit painted();
 }
 
 int PictureView::handleAt(QPoint at) const {
     const auto points = HandlePoints(selectionQRect());
+    const int reach = static_cast<int>(std::lround(kHandleReach * pixelRatio()));
     for (int i = 0; i < 8; ++i) {
         const QPoint d = at - points[static_cast<size_t>(i)];
-        if (std::abs(d.x()) <= kHandleReach && std::abs(d.y()) <= kHandleReach) return i;
+        if (std::abs(d.x()) <= reach && std::abs(d.y()) <= reach) return i;
     }
     return -1;
 }
 
 void PictureView::press(QMouseEvent* event, bool doubleClick) {
-    const QPoint at = event->position().toPoint();
+    const QPoint boxAt = event->position().toPoint();
+    const QPoint at = toPicture(boxAt);
     // The window's handler runs first: it may change the action mode.
-    emit pressed(at, StateOf(event, doubleClick));
+    emit pressed(boxAt, StateOf(event, doubleClick));
     drag_ = Drag::None;
     if (event->button() != Qt::LeftButton || doubleClick || actionMode_ != ActionMode::EditSelection || !picture_)
         return;
@@ -197,19 +295,20 @@ void PictureView::trackDrag(QPoint at) {
 }
 
 void PictureView::moveTo(QMouseEvent* event) {
-    const QPoint at = event->position().toPoint();
-    if (event->buttons() & Qt::LeftButton) trackDrag(at);
-    emit moved(at, StateOf(event));
+    const QPoint boxAt = event->position().toPoint();
+    if (event->buttons() & Qt::LeftButton) trackDrag(toPicture(boxAt));
+    emit moved(boxAt, StateOf(event));
 }
 
 void PictureView::release(QMouseEvent* event) {
-    const QPoint at = event->position().toPoint();
+    const QPoint boxAt = event->position().toPoint();
+    const QPoint at = toPicture(boxAt);
     if (event->button() == Qt::LeftButton && drag_ != Drag::None) {
         trackDrag(at);
         if (drag_ == Drag::Create && selection_.width == 0 && selection_.height == 0) setHasSelection(false);
         drag_ = Drag::None;
     }
-    emit released(at, StateOf(event));
+    emit released(boxAt, StateOf(event));
 }
 
 }  // namespace app

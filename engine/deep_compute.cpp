@@ -285,11 +285,12 @@ void DeepWorkspace::Prepare(int32_t maxit) {
 }
 
 int32_t DeepWorkspace::Compute(const DeepLibrary& library, const DeepFrame& frame, const DeepReference& reference,
-                               int32_t row, int32_t firstColumn, int32_t count, HalvaneDeepGoOn goOn, void* user) {
+                               int32_t row, int32_t firstColumn, int32_t count, HalvaneDeepGoOn goOn, void* user,
+                               int32_t stride) {
     count = std::min(count, Capacity());
     for (int32_t k = 0; k < count; ++k) {
         HalvaneDeepPixel& px = pixels_[static_cast<size_t>(k)];
-        frame.Pixel(firstColumn + k, row, px);
+        frame.Pixel(firstColumn + k * stride, row, px);
         px.orbitX = slots_[static_cast<size_t>(k)].X.data();
         px.orbitY = slots_[static_cast<size_t>(k)].Y.data();
     }

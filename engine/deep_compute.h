@@ -137,10 +137,11 @@ public:
     // Sizes the batch and its orbits for `maxit`.
     void Prepare(int32_t maxit);
     int32_t Capacity() const { return static_cast<int32_t>(pixels_.size()); }
-    // Computes `count` pixels of `row` from `firstColumn` on (count at most
-    // Capacity()); returns how many, from the first on, are done.
+    // Computes `count` pixels of `row` from `firstColumn` on, `stride`
+    // columns apart (count at most Capacity()); returns how many, from the
+    // first on, are done.
     int32_t Compute(const DeepLibrary& library, const DeepFrame& frame, const DeepReference& reference, int32_t row,
-                    int32_t firstColumn, int32_t count, HalvaneDeepGoOn goOn, void* user);
+                    int32_t firstColumn, int32_t count, HalvaneDeepGoOn goOn, void* user, int32_t stride = 1);
     // Takes pixel `k` of the last batch into the record as a pixel
     // evaluation leaves it (count, z, orbit, titles, render values). `entry`
     // is the worker's own orbit: its entry 0 is what entry 0 holds for this

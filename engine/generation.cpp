@@ -100,32 +100,42 @@ struct alignas(64) GenerationCore::Worker {
     colour::ColourWork work;
     colour::WaveMemo memo;
     colour::ColourPassReport report;
-    imaging::Picture rowPixels;
+    // The job's pixel i at column i % width, row i / width: a job is never
+    // more than two rows' worth.
+    imaging::Picture jobPixels;
     std::vector<double> renderX;
     std::vector<double> renderY;
-    // Runs of columns [first, end) computed here in the current row.
-    std::vector<std::pair<int32_t, int32_t>> computed;
+    // Runs of job pixels [first, end) computed here in the current job.
+    std::vector<std::pair<int64_t, int64_t>> computed;
     int64_t iterations = 0;
     DeepWorkspace deep;
 };
 
-// Everything one row is computed from, fixed when it starts.
+// Everything one job (a row, or runs of a pass) is computed from, fixed
+// when it starts.
 struct GenerationCore::RowJob {
-    int32_t row = 0;
-    int32_t width = 0;
-    TIterationContext start{};  // the record as the row found it
+    std::vector<PixelRun> runs;
+    std::vector<int64_t> runBase;  // the job's index of each run's first pixel
+    int64_t pixels = 0;
+    int32_t block = 1;
+    int32_t width = 0;  // the image's
+    TIterationContext start{};  // the record as the job found it
     // The only value one pixel hands to the next is c in a fixed Julia run,
     // which blend method 22 may move off zero (once: the guard is idempotent).
+    // Column 0 of row `firstRow` takes firstC, every other pixel laterC.
+    int32_t firstRow = 0;
     double firstCRe = 0.0, firstCIm = 0.0;
     double laterCRe = 0.0, laterCIm = 0.0;
     PixelGrid grid;
     double entryZero = 0.0;
     bool fillBuffers = false;
-    bool fillValues = false;  // Values keeps this row
+    bool fillValues = false;  // Values keeps this job's pixels
     bool keepRenderValues = false;  // the workers keep each pixel's raw values
-    // The row's pixels before: pixels that are not written (a wrong blend or
-    // order number) keep their colour.
+    // The job's pixels before: pixels that are not written (a wrong blend or
+    // order number) keep their colour. Pixels outside the picture are 0.
     std::vector<uint8_t> before;
+    // The pixel whose record the main record takes (-1: none in this job).
+    int64_t lastIndex = -1;
     TIterationContext lastPixel{};
     std::function<void(size_t)> task;
     bool deep = false;  // computed by the deep path
@@ -182,12 +192,16 @@ void GenerationCore::EnsureWorkers() {
     pool_ = std::make_unique<WorkerPool>(workers_.size());
 }
 
-bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>& dialog) {
+bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>& dialog, ComputeOrder order) {
     if (!binding_.Bound() || CurrentImage == nullptr) return false;
     TIterationContext& ctx = Context;
     // No row of a size that no picture can have is ever made (sizes of 0
-    // compute nothing, as before).
-    if (!imaging::Picture::SizeAllowed(std::max(0, ctx.ImageWidth), std::max(0, ctx.ImageHeight))) return false;
+    // compute nothing, as before), unless the image is held a band at a time.
+    const int64_t width = std::max(0, ctx.ImageWidth);
+    const int64_t height = std::max(0, ctx.ImageHeight);
+    const bool sizeAllowed =
+        ImageInBands ? width <= imaging::Picture::kMaxPixels : imaging::Picture::SizeAllowed(width, height);
+    if (!sizeAllowed) return false;
     if (dialog) {
         ctx.Maxit = colour::RoundToInt32(dialog->Maxit);
         ctx.Bailout = colour::RoundToInt32(dialog->Bailout);
@@ -221,10 +235,19 @@ bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>&
     deepPicture_ = Deep == DeepPolicy::Always ||
                    (Deep == DeepPolicy::Automatic && (!DoublesSeparate(ImageXMin, ImageXMax, StepX) ||
                                                       !DoublesSeparate(ImageYMin, ImageYMax, StepY)));
+    startCRe_ = ctx.CRe;
+    startCIm_ = ctx.CIm;
+    if (order == ComputeOrder::Passes) {
+        passes_.emplace(ctx.ImageWidth, ctx.ImageHeight);
+    } else {
+        passes_.reset();
+    }
+    lastBlock_ = 1;
+    lastJobEndedPass_ = false;
     host_.SetAbortEnabled(true);
     StopRequested = false;
     IterationsDone = 0;
-    PixelY = 0;
+    PixelY = passes_ && !passes_->Done() ? passes_->Current().runs.front().row : 0;
     ParamsValid = true;
     faultsSeen_ = {};
     faultsReported_ = {};
@@ -235,7 +258,7 @@ bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>&
         Values.height = ctx.ImageHeight;
         Values.X.assign(pixels, 0.0);
         Values.Y.assign(pixels, 0.0);
-        Values.rowDone.assign(static_cast<size_t>(ctx.ImageHeight), 0);
+        Values.pixelsDone = 0;
     } else {
         Values = PictureValues{};
     }
@@ -249,29 +272,64 @@ void GenerationCore::PrepareRow() {
     ProgressRow = PixelY;
     if (!job_) job_ = std::make_unique<RowJob>();
     RowJob& job = *job_;
-    job.row = PixelY;
     job.width = std::max(0, main.ImageWidth);
     job.start = main;
-    job.firstCRe = job.laterCRe = main.CRe;
-    job.firstCIm = job.laterCIm = main.CIm;
+    job.runs.clear();
+    if (passes_) {
+        const PixelJob& next = passes_->Current();
+        job.runs = next.runs;
+        job.block = next.block;
+        // c as the first pixel of the picture found it, and guarded after it;
+        // the plan's first job is the first pass's top row alone.
+        job.firstRow = passes_->AtFirstJob() ? 0 : -1;
+        job.firstCRe = job.laterCRe = startCRe_;
+        job.firstCIm = job.laterCIm = startCIm_;
+    } else {
+        if (job.width > 0) job.runs.push_back(PixelRun{PixelY, 0, 1, job.width});
+        job.block = 1;
+        job.firstRow = PixelY;
+        job.firstCRe = job.laterCRe = main.CRe;
+        job.firstCIm = job.laterCIm = main.CIm;
+    }
     if (main.BlendNo == 22) {
         GuardLikeBlend22(job.laterCRe);
         GuardLikeBlend22(job.laterCIm);
     }
+    if (job.firstRow < 0) {
+        job.firstCRe = job.laterCRe;
+        job.firstCIm = job.laterCIm;
+    }
+    job.runBase.clear();
+    job.pixels = 0;
+    for (const PixelRun& run : job.runs) {
+        job.runBase.push_back(job.pixels);
+        job.pixels += run.count;
+    }
     job.grid = PixelGrid{ImageXMin, ImageYMin, StepX, StepY};
     job.entryZero = orbitEntryZeroIsOne_ ? 1.0 : 0.0;
     job.fillBuffers = RenderBuffers::Fits(main.ImageWidth, main.ImageHeight);
-    job.fillValues = Values.width == main.ImageWidth && Values.height == main.ImageHeight && job.row >= 0 &&
-                     job.row < Values.height;
+    job.fillValues = Values.width == main.ImageWidth && Values.height == main.ImageHeight && Values.width > 0;
     job.keepRenderValues = job.fillBuffers || job.fillValues;
     const imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
-    const int32_t pictureRow = job.row - FirstPictureRow;
-    const bool rowInPicture = pictureRow >= 0 && pictureRow < picture.Height();
-    const int32_t columnsInPicture = rowInPicture ? std::min(job.width, picture.Width()) : 0;
-    job.before.clear();
-    if (columnsInPicture > 0) {
-        const uint8_t* from = picture.Row(pictureRow);
-        job.before.assign(from, from + static_cast<size_t>(columnsInPicture) * 3);
+    job.before.assign(static_cast<size_t>(job.pixels) * 3, 0);
+    job.lastIndex = -1;
+    for (size_t r = 0; r < job.runs.size(); ++r) {
+        const PixelRun& run = job.runs[r];
+        const int32_t pictureRow = run.row - FirstPictureRow;
+        if (pictureRow >= 0 && pictureRow < picture.Height()) {
+            const uint8_t* from = picture.Row(pictureRow);
+            uint8_t* to = job.before.data() + static_cast<size_t>(job.runBase[r]) * 3;
+            for (int32_t i = 0; i < run.count; ++i) {
+                const int32_t column = run.Column(i);
+                if (column >= picture.Width()) break;
+                std::copy_n(from + static_cast<size_t>(column) * 3, 3, to + static_cast<size_t>(i) * 3);
+            }
+        }
+        // The record is left as the last pixel of the row (of the picture, in passes) left it.
+        const int32_t lastColumn = run.Column(run.count - 1);
+        if (lastColumn == job.width - 1 && (!passes_ || run.row == main.ImageHeight - 1)) {
+            job.lastIndex = job.runBase[r] + run.count - 1;
+        }
     }
     job.lastPixel = main;
     job.skip = false;
@@ -280,7 +338,7 @@ void GenerationCore::PrepareRow() {
     for (int32_t i = 0; i < threads; ++i) {
         Worker& worker = *workers_[static_cast<size_t>(i)];
         worker.computed.clear();
-        const auto from = [&](int32_t k) { return static_cast<int32_t>(int64_t{job.width} * k / threads); };
+        const auto from = [&](int32_t k) { return static_cast<int32_t>(job.pixels * k / threads); };
         worker.stretch.store(Stretch(from(i), from(i + 1)), std::memory_order_relaxed);
     }
     if (!job.task) job.task = [this](size_t worker) { ComputePixels(*workers_[worker]); };
@@ -290,16 +348,18 @@ void GenerationCore::ComputePixels(Worker& worker) {
     RowJob& job = *job_;
     TIterationContext& ctx = worker.ctx;
     ctx = job.start;
-    worker.memo.Forget();  // the channel controls may differ from the last row's
+    worker.memo.Forget();  // the channel controls may differ from the last job's
     worker.orbit.Hold(job.start.Maxit);
     worker.orbit.X[0] = job.entryZero;
     worker.orbit.Y[0] = job.entryZero;
-    if (job.width == 0 || job.skip) return;
+    if (job.pixels == 0 || job.skip) return;
     if (job.deep) worker.deep.Prepare(job.start.Maxit);
-    if (worker.rowPixels.Width() != job.width) worker.rowPixels = imaging::Picture(job.width, 1);
+    if (worker.jobPixels.Width() != job.width) {
+        worker.jobPixels = imaging::Picture(job.width, 2, imaging::Picture::WideRows{});
+    }
     if (job.keepRenderValues) {
-        worker.renderX.resize(static_cast<size_t>(job.width));
-        worker.renderY.resize(static_cast<size_t>(job.width));
+        worker.renderX.resize(static_cast<size_t>(job.pixels));
+        worker.renderY.resize(static_cast<size_t>(job.pixels));
     }
     for (;;) {
         uint64_t stretch = worker.stretch.load(std::memory_order_acquire);
@@ -312,7 +372,7 @@ void GenerationCore::ComputePixels(Worker& worker) {
         if (!worker.stretch.compare_exchange_weak(stretch, Stretch(end, EndOf(stretch)), std::memory_order_acq_rel)) {
             continue;
         }
-        ComputeColumns(worker, first, end);
+        ComputeIndices(worker, first, end);
         if (!worker.computed.empty() && worker.computed.back().second == first) {
             worker.computed.back().second = end;
         } else {
@@ -345,69 +405,88 @@ bool GenerationCore::TakeOverColumns(Worker& taker) {
     }
 }
 
-void GenerationCore::ComputeColumns(Worker& worker, int32_t first, int32_t end) {
+void GenerationCore::ComputeIndices(Worker& worker, int64_t first, int64_t end) {
+    const RowJob& job = *job_;
+    for (size_t r = 0; r < job.runs.size() && first < end; ++r) {
+        const int64_t base = job.runBase[r];
+        const int64_t runEnd = base + job.runs[r].count;
+        if (first >= runEnd) continue;
+        const int64_t stop = std::min(end, runEnd);
+        ComputeRun(worker, job.runs[r], base, static_cast<int32_t>(first - base), static_cast<int32_t>(stop - base));
+        first = stop;
+    }
+}
+
+void GenerationCore::ComputeRun(Worker& worker, const PixelRun& run, int64_t base, int32_t from, int32_t to) {
     RowJob& job = *job_;
     TIterationContext& ctx = worker.ctx;
+    // Where job pixel `index` waits in jobPixels: (x, y).
+    int64_t index = base + from;
+    int32_t x = static_cast<int32_t>(index % job.width);
+    int32_t y = static_cast<int32_t>(index / job.width);
+    const auto next = [&] {
+        ++index;
+        if (++x == job.width) {
+            x = 0;
+            ++y;
+        }
+    };
     // Pixels that are not written (a wrong blend or order number) keep their colour.
-    const int32_t before = std::min(end, static_cast<int32_t>(job.before.size() / 3));
-    if (first < before) {
-        std::copy(job.before.begin() + first * 3, job.before.begin() + before * 3, worker.rowPixels.Row(0) + first * 3);
-    }
-    if (job.deep) {
-        ComputeDeepColumns(worker, first, end);
-        return;
-    }
-    for (int32_t column = first; column < end; ++column) {
-        PlacePixel(ctx, column, job.row, job.grid, column == 0 ? job.firstCRe : job.laterCRe,
-                   column == 0 ? job.firstCIm : job.laterCIm);
-        EvaluatePixel(ctx, worker.orbit, worker.formula);
+    const auto keepBefore = [&] {
+        std::copy_n(job.before.data() + index * 3, 3, worker.jobPixels.Row(y) + static_cast<size_t>(x) * 3);
+    };
+    const auto place = [&](int32_t column) {
+        keepBefore();
+        const bool first = column == 0 && run.row == job.firstRow;
+        PlacePixel(ctx, column, run.row, job.grid, first ? job.firstCRe : job.laterCRe,
+                   first ? job.firstCIm : job.laterCIm);
+    };
+    // What follows a pixel's evaluation: the buffers, the colour, the record.
+    const auto take = [&] {
         worker.iterations += ctx.IterCount;
         if (job.keepRenderValues) {
-            worker.renderX[static_cast<size_t>(column)] = ctx.RenderX;
-            worker.renderY[static_cast<size_t>(column)] = ctx.RenderY;
+            worker.renderX[static_cast<size_t>(index)] = ctx.RenderX;
+            worker.renderY[static_cast<size_t>(index)] = ctx.RenderY;
         }
         ctx.RenderX = ctx.RenderX * ctx.dFactor3;
         ctx.RenderY = ctx.RenderY * ctx.dFactor3;
-        colour::BlendAndColour(ctx, worker.work, worker.memo, worker.rowPixels, column, 0, worker.report);
+        colour::BlendAndColour(ctx, worker.work, worker.memo, worker.jobPixels, x, y, worker.report);
+        // Only the worker that has this pixel writes it.
+        if (index == job.lastIndex) job.lastPixel = ctx;
+    };
+    if (!job.deep) {
+        for (int32_t i = from; i < to; ++i, next()) {
+            place(run.Column(i));
+            EvaluatePixel(ctx, worker.orbit, worker.formula);
+            take();
+        }
+        return;
     }
-    // Only the worker that has the last column writes this.
-    if (end == job.width) job.lastPixel = ctx;
-}
-
-void GenerationCore::ComputeDeepColumns(Worker& worker, int32_t first, int32_t end) {
-    RowJob& job = *job_;
-    TIterationContext& ctx = worker.ctx;
-    int32_t column = first;
-    while (column < end) {
-        const int32_t count = std::min(end - column, worker.deep.Capacity());
-        const int32_t done =
-            worker.deep.Compute(*deepLibrary_, deepFrame_, deepReference_, job.row, column, count, &GoOn, this);
-        for (int32_t k = 0; k < done; ++k, ++column) {
-            PlacePixel(ctx, column, job.row, job.grid, column == 0 ? job.firstCRe : job.laterCRe,
-                       column == 0 ? job.firstCIm : job.laterCIm);
+    int32_t i = from;
+    while (i < to) {
+        const int32_t count = std::min(to - i, worker.deep.Capacity());
+        const int32_t done = worker.deep.Compute(*deepLibrary_, deepFrame_, deepReference_, run.row, run.Column(i), count,
+                                                 &GoOn, this, run.stride);
+        for (int32_t k = 0; k < done; ++k, ++i, next()) {
+            const int32_t column = run.Column(i);
+            place(column);
             if (ctx.JuliaMode == 0) {
                 ctx.CRe = deepFrame_.PointX(column);
-                ctx.CIm = deepFrame_.PointY(job.row);
+                ctx.CIm = deepFrame_.PointY(run.row);
             }
             worker.deep.Finish(k, ctx, worker.orbit);
-            worker.iterations += ctx.IterCount;
-            if (job.keepRenderValues) {
-                worker.renderX[static_cast<size_t>(column)] = ctx.RenderX;
-                worker.renderY[static_cast<size_t>(column)] = ctx.RenderY;
-            }
-            ctx.RenderX = ctx.RenderX * ctx.dFactor3;
-            ctx.RenderY = ctx.RenderY * ctx.dFactor3;
-            colour::BlendAndColour(ctx, worker.work, worker.memo, worker.rowPixels, column, 0, worker.report);
+            take();
         }
         if (done < count) break;
     }
-    // Stopped within the row: the pixels not computed keep their colour and values.
-    for (; column < end; ++column) {
-        if (!job.fillBuffers) break;
-        worker.renderX[static_cast<size_t>(column)] = Buffers.AtX(column, job.row);
-        worker.renderY[static_cast<size_t>(column)] = Buffers.AtY(column, job.row);
+    // Stopped within the run: the pixels not computed keep their colour and values.
+    for (; i < to; ++i, next()) {
+        keepBefore();
+        if (!job.fillBuffers) continue;
+        const int32_t column = run.Column(i);
+        worker.renderX[static_cast<size_t>(index)] = Buffers.AtX(column, run.row);
+        worker.renderY[static_cast<size_t>(index)] = Buffers.AtY(column, run.row);
     }
-    if (end == job.width) job.lastPixel = ctx;
 }
 
 int32_t GenerationCore::GoOn(void* core) { return static_cast<GenerationCore*>(core)->StopRequested ? 0 : 1; }
@@ -486,27 +565,57 @@ void GenerationCore::FinishRow() {
     }
     const RowJob& job = *job_;
     imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
-    const int32_t pictureRow = job.row - FirstPictureRow;
-    const bool rowInPicture = pictureRow >= 0 && pictureRow < picture.Height();
-    const int32_t columnsInPicture = rowInPicture ? std::min(job.width, picture.Width()) : 0;
     for (const auto& owned : workers_) {
         Worker& worker = *owned;
         for (const auto& [first, end] : worker.computed) {
-            if (first < columnsInPicture) {
-                const int32_t count = std::min(columnsInPicture, end) - first;
-                std::copy_n(worker.rowPixels.Row(0) + static_cast<size_t>(first) * 3,
-                            static_cast<size_t>(count) * 3, picture.Row(pictureRow) + static_cast<size_t>(first) * 3);
-            }
-            if (job.fillBuffers) {
-                for (int32_t column = first; column < end; ++column) {
-                    Buffers.AtX(column, job.row) = worker.renderX[static_cast<size_t>(column)];
-                    Buffers.AtY(column, job.row) = worker.renderY[static_cast<size_t>(column)];
+            for (size_t r = 0; r < job.runs.size(); ++r) {
+                const PixelRun& run = job.runs[r];
+                const int64_t base = job.runBase[r];
+                const int64_t from = std::max(first, base);
+                const int64_t to = std::min(end, base + run.count);
+                if (from >= to) continue;
+                const int32_t pictureRow = run.row - FirstPictureRow;
+                uint8_t* target = pictureRow >= 0 && pictureRow < picture.Height() ? picture.Row(pictureRow) : nullptr;
+                const int32_t x = static_cast<int32_t>(from % job.width);
+                const int32_t y = static_cast<int32_t>(from / job.width);
+                const int32_t count = static_cast<int32_t>(to - from);
+                const int32_t firstColumn = run.Column(static_cast<int32_t>(from - base));
+                // A run lies within one row of jobPixels unless it starts in the first and ends in the second.
+                const auto source = [&](int32_t k) {
+                    const int32_t at = x + k;
+                    return at < job.width ? worker.jobPixels.Row(y) + static_cast<size_t>(at) * 3
+                                          : worker.jobPixels.Row(y + 1) + static_cast<size_t>(at - job.width) * 3;
+                };
+                if (target != nullptr && run.stride == 1 && x + count <= job.width) {
+                    const int32_t inPicture = std::min(count, picture.Width() - firstColumn);
+                    if (inPicture > 0)
+                        std::copy_n(source(0), static_cast<size_t>(inPicture) * 3,
+                                    target + static_cast<size_t>(firstColumn) * 3);
+                } else if (target != nullptr) {
+                    for (int32_t k = 0; k < count; ++k) {
+                        const int32_t column = firstColumn + k * run.stride;
+                        if (column >= picture.Width()) break;
+                        std::copy_n(source(k), 3, target + static_cast<size_t>(column) * 3);
+                    }
                 }
-            }
-            if (job.fillValues) {
-                const size_t at = static_cast<size_t>(job.row) * static_cast<size_t>(Values.width);
-                std::copy(worker.renderX.begin() + first, worker.renderX.begin() + end, Values.X.begin() + at + first);
-                std::copy(worker.renderY.begin() + first, worker.renderY.begin() + end, Values.Y.begin() + at + first);
+                if (job.fillBuffers) {
+                    for (int64_t index = from; index < to; ++index) {
+                        const int32_t column = run.Column(static_cast<int32_t>(index - base));
+                        Buffers.AtX(column, run.row) = worker.renderX[static_cast<size_t>(index)];
+                        Buffers.AtY(column, run.row) = worker.renderY[static_cast<size_t>(index)];
+                    }
+                }
+                // A job stopped part way (the deep path stops within a run) is not counted.
+                if (job.fillValues && run.row >= 0 && run.row < Values.height && !StopRequested) {
+                    const size_t at = static_cast<size_t>(run.row) * static_cast<size_t>(Values.width);
+                    for (int64_t index = from; index < to; ++index) {
+                        const int32_t column = run.Column(static_cast<int32_t>(index - base));
+                        if (column >= Values.width) break;
+                        Values.X[at + static_cast<size_t>(column)] = worker.renderX[static_cast<size_t>(index)];
+                        Values.Y[at + static_cast<size_t>(column)] = worker.renderY[static_cast<size_t>(index)];
+                        ++Values.pixelsDone;
+                    }
+                }
             }
         }
         worker.computed.clear();
@@ -516,15 +625,44 @@ void GenerationCore::FinishRow() {
         faultsSeen_.wrongOrderNumber |= worker.report.wrongOrderNumber;
         worker.report = {};
     }
-    // A row stopped part way (the deep path stops within a row) is not done.
-    if (job.fillValues && !StopRequested) Values.rowDone[static_cast<size_t>(job.row)] = 1;
+    // Unwritten pixels keep their colour; blocks of them would not.
+    const TIterationContext& now = job.start;
+    if (job.block > 1 && now.BlendNo >= 1 && now.BlendNo <= colour::kBlendMethodCount && now.ColorOrderNo >= 1 &&
+        now.ColorOrderNo <= colour::kChannelOrderCount) {
+        FillBlocks(picture);
+    }
     // Leave the record as the last pixel left it, as a one-by-one run would;
     // settings changed while the row was computed stay.
-    if (job.width > 0) CopyPixelState(job.lastPixel, Context);
+    if (job.lastIndex >= 0) CopyPixelState(job.lastPixel, Context);
     Context.OrbitX = workers_[0]->orbit.X.data();
     Context.OrbitY = workers_[0]->orbit.Y.data();
     PixelX = job.width;
+    lastBlock_ = job.block;
+    lastJobEndedPass_ = passes_ && passes_->EndsPass();
     ReportFaults(faultsSeen_, faultsReported_);
+}
+
+void GenerationCore::FillBlocks(imaging::Picture& picture) {
+    const RowJob& job = *job_;
+    const int32_t width = std::min(job.width, picture.Width());
+    if (width <= 0) return;
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    for (const PixelRun& run : job.runs) {
+        const int32_t top = run.row - FirstPictureRow;
+        if (top < 0 || top >= picture.Height()) continue;
+        uint8_t* line = picture.Row(top);
+        for (int32_t i = 0; i < run.count; ++i) {
+            const int32_t column = run.Column(i);
+            if (column >= width) break;
+            const uint8_t* colour = line + static_cast<size_t>(column) * 3;
+            for (int32_t x = column + 1; x < std::min(column + job.block, width); ++x)
+                std::copy_n(colour, 3, line + static_cast<size_t>(x) * 3);
+        }
+        // The pixels of coarser passes in this row stand for blocks that
+        // reach as far down: the whole row goes down the block.
+        const int32_t bottom = std::min(top + job.block, picture.Height());
+        for (int32_t y = top + 1; y < bottom; ++y) std::copy_n(line, rowBytes, picture.Row(y));
+    }
 }
 
 void GenerationCore::ReportFaults(const colour::ColourPassReport& seen, colour::ColourPassReport& reported) {
@@ -538,6 +676,21 @@ void GenerationCore::ReportFaults(const colour::ColourPassReport& seen, colour::
     }
 }
 
+void GenerationCore::NextRow() {
+    if (!passes_) {
+        ++PixelY;
+        return;
+    }
+    passes_->Next();
+    if (!passes_->Done()) PixelY = passes_->Current().runs.front().row;
+}
+
+int32_t GenerationCore::RowsLeft() const {
+    if (!passes_) return Context.ImageHeight - ProgressRow;
+    const int64_t width = std::max(1, Context.ImageWidth);
+    return static_cast<int32_t>((passes_->PixelsLeft() + width - 1) / width);
+}
+
 void GenerationCore::EndGeneration() {
     if (ParamsValid) {
         StopRequested = true;
@@ -549,8 +702,8 @@ void GenerationCore::EndGeneration() {
     host_.GenerationEnded();
 }
 
-bool GenerationCore::Generate(const std::optional<ParameterDialogValues>& dialog) {
-    if (!BeginGeneration(dialog)) return false;
+bool GenerationCore::Generate(const std::optional<ParameterDialogValues>& dialog, ComputeOrder order) {
+    if (!BeginGeneration(dialog, order)) return false;
     while (RowsRemain()) {
         PixelX = 0;
         ComputeRow();

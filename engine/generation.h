@@ -21,8 +21,14 @@
 #include "picture.h"
 #include "pixel_evaluation.h"
 #include "plugin_binding.h"
+#include "progressive_passes.h"
 
 namespace engine {
+
+// How a generation goes over the picture: row after row from the top, or in
+// passes from coarse to fine (see PassPlan), each pixel standing for its
+// block until a finer pass reaches it. Both give the same picture.
+enum class ComputeOrder { Rows, Passes };
 
 // The raw render values of the last picture of at most 320 by 240 pixels,
 // indexed [column][row], kept so that the picture can be recoloured.
@@ -47,11 +53,10 @@ struct PictureValues {
     int32_t width = 0;
     int32_t height = 0;
     std::vector<double> X, Y;      // [row * width + column]
-    std::vector<uint8_t> rowDone;  // rows of the picture computed so far
+    int64_t pixelsDone = 0;        // pixels of the picture computed so far (each once)
     // Whether the values of a whole width by height picture are here.
     bool Complete(int32_t w, int32_t h) const {
-        return w == width && h == height && width > 0 && height > 0 &&
-               std::all_of(rowDone.begin(), rowDone.end(), [](uint8_t done) { return done != 0; });
+        return w == width && h == height && width > 0 && height > 0 && pixelsDone == int64_t{width} * height;
     }
 };
 
@@ -128,6 +133,10 @@ public:
     // The image row that CurrentImage's top row holds: a picture may hold a
     // band of the image (a large image computed a few rows at a time).
     int32_t FirstPictureRow = 0;
+    // Set by a caller that computes the image a band of rows at a time into
+    // pictures of a few rows: the image may then be larger than any picture,
+    // a row up to Picture::kMaxPixels wide.
+    bool ImageInBands = false;
 
     int32_t LastFormulaNo = 0;
     // Cleared while a generation may go on; deep pixels and reference
@@ -176,7 +185,8 @@ public:
     // picture needs the plug-in, a CurrentImage and an image size that a
     // picture can have). `dialog` holds the
     // parameters dialog's values while it is visible.
-    bool Generate(const std::optional<ParameterDialogValues>& dialog = std::nullopt);
+    bool Generate(const std::optional<ParameterDialogValues>& dialog = std::nullopt,
+                  ComputeOrder order = ComputeOrder::Rows);
 
     // The same a row at a time, for a caller that must stay responsive:
     //   if (BeginGeneration()) { while (RowsRemain()) { ComputeRow() or
@@ -185,9 +195,14 @@ public:
     // computed on the worker threads, only the settings fields of Context
     // may change (the record's pixel fields, the picture, the buffers and
     // the generation's own fields wait for FinishRow).
-    bool BeginGeneration(const std::optional<ParameterDialogValues>& dialog = std::nullopt);
-    bool RowsRemain() const { return !StopRequested && PixelY < Context.ImageHeight; }
-    // Computes row PixelY into the picture, buffers and record.
+    // In passes, a "row" of this interface is a job of the PassPlan (about a
+    // row's worth of pixels); PixelY is then the first row it touches.
+    bool BeginGeneration(const std::optional<ParameterDialogValues>& dialog = std::nullopt,
+                         ComputeOrder order = ComputeOrder::Rows);
+    bool RowsRemain() const {
+        return !StopRequested && (passes_ ? !passes_->Done() : PixelY < Context.ImageHeight);
+    }
+    // Computes row PixelY (or the current job) into the picture, buffers and record.
     void ComputeRow();
     // Computes row PixelY on the worker threads without waiting; `ready`
     // then runs on one of them, after which FinishRow() takes the row in.
@@ -198,7 +213,15 @@ public:
     // Takes the row in; rethrows what computing it threw (std::bad_alloc),
     // with the generation stopped and the row not taken in.
     void FinishRow();
-    void NextRow() { ++PixelY; }
+    void NextRow();
+    // Whether the generation in progress (or the last) goes in passes.
+    bool InPasses() const { return passes_.has_value(); }
+    // Whether every row (every job of the passes) has been computed.
+    bool AllDone() const { return passes_ ? passes_->Done() : PixelY >= Context.ImageHeight; }
+    // The block side of the job FinishRow last took in (1 for rows), and
+    // whether that job ended its pass.
+    int32_t LastBlock() const { return lastBlock_; }
+    bool LastJobEndedPass() const { return lastJobEndedPass_; }
     // Completion (unless the parameter-file reader cleared ParamsValid),
     // then the end of the generation.
     void EndGeneration();
@@ -210,8 +233,9 @@ public:
     // unless they hold the whole picture.
     bool RecolourFromPictureValues();
 
-    // Rows still to do of the generation in progress, for the busy caption.
-    int32_t RowsLeft() const { return Context.ImageHeight - ProgressRow; }
+    // Rows still to do of the generation in progress, for the busy caption
+    // (in passes: the pixels left, counted in whole rows).
+    int32_t RowsLeft() const;
 
 private:
     struct Worker;
@@ -219,12 +243,18 @@ private:
 
     void EnsureWorkers();
     void PrepareRow();
-    // A worker's part of the row: its own stretch, then parts of others'.
+    // A worker's part of the job: its own stretch, then parts of others'.
     void ComputePixels(Worker& worker);
     // Moves half of the longest stretch left to `taker`; false when none is left.
     bool TakeOverColumns(Worker& taker);
-    void ComputeColumns(Worker& worker, int32_t first, int32_t end);
-    void ComputeDeepColumns(Worker& worker, int32_t first, int32_t end);
+    // Pixels [first, end) of the job, counted over its runs in order.
+    void ComputeIndices(Worker& worker, int64_t first, int64_t end);
+    // The one place that computes pixels, by doubles or by the deep path:
+    // pixels [from, to) of `run`, the job's pixels from index `base` on
+    // being the run's.
+    void ComputeRun(Worker& worker, const PixelRun& run, int64_t base, int32_t from, int32_t to);
+    // Each pixel of the job's runs stands for its block until refined.
+    void FillBlocks(imaging::Picture& picture);
     // Builds the deep frame for the row about to start; false: doubles.
     bool PrepareDeepRow();
     // What a row does on its own thread before the workers: the reference orbit.
@@ -239,6 +269,11 @@ private:
     std::unique_ptr<class WorkerPool> pool_;
     std::unique_ptr<class JobThread> rowThread_;
     std::unique_ptr<RowJob> job_;
+    std::optional<PassPlan> passes_;
+    // c as the generation found it: the first pixel's, guarded for the rest.
+    double startCRe_ = 0.0, startCIm_ = 0.0;
+    int32_t lastBlock_ = 1;
+    bool lastJobEndedPass_ = false;
     bool rowInFlight_ = false;
     std::exception_ptr rowFault_;  // what a row on the worker threads threw
     int requestedThreads_ = 0;

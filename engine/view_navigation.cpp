@@ -315,4 +315,119 @@ void ResetView(TIterationContext& ctx, ExactView& view) {
     view.magnification.clear();
 }
 
+PixelGrid GridOf(const TIterationContext& ctx) {
+    TIterationContext fitted = ctx;
+    FitViewToImage(fitted);
+    PixelGrid grid{fitted.XMin, fitted.YMin, 0.0, 0.0};
+    grid.stepX = ctx.ImageWidth > 0 ? (fitted.XMax - fitted.XMin) / ctx.ImageWidth : 0.0;
+    grid.stepY = ctx.ImageHeight > 0 ? (fitted.YMax - fitted.YMin) / ctx.ImageHeight : 0.0;
+    return grid;
+}
+
+namespace {
+bool SetView(TIterationContext& ctx, double centerX, double centerY, double magnification) {
+    if (!std::isfinite(centerX) || !std::isfinite(centerY) || !(magnification > 0.0) ||
+        !std::isfinite(magnification) || !std::isfinite(2.0 / magnification))
+        return false;
+    ctx.CenterX = centerX;
+    ctx.CenterY = centerY;
+    ctx.Magnification = magnification;
+    return true;
+}
+}  // namespace
+
+bool ZoomAtPixel(TIterationContext& ctx, double px, double py, double factor) {
+    if (!(factor > 0.0) || !std::isfinite(factor)) return false;
+    const PixelGrid grid = GridOf(ctx);
+    const double x = grid.xMin + px * grid.stepX;
+    const double y = grid.yMin + py * grid.stepY;
+    // The point keeps its place: its distance to the centre shrinks by the factor.
+    return SetView(ctx, x + (ctx.CenterX - x) / factor, y + (ctx.CenterY - y) / factor, ctx.Magnification * factor);
+}
+
+bool ZoomAboutCentre(TIterationContext& ctx, double factor) {
+    if (!(factor > 0.0) || !std::isfinite(factor)) return false;
+    return SetView(ctx, ctx.CenterX, ctx.CenterY, ctx.Magnification * factor);
+}
+
+bool PanByPixels(TIterationContext& ctx, double dx, double dy) {
+    const PixelGrid grid = GridOf(ctx);
+    return SetView(ctx, ctx.CenterX - dx * grid.stepX, ctx.CenterY - dy * grid.stepY, ctx.Magnification);
+}
+
+void PickTheView(TIterationContext& ctx) {
+    TIterationContext fitted = ctx;
+    FitViewToImage(fitted);
+    ctx.SelXMin = fitted.XMin;
+    ctx.SelXMax = fitted.XMax;
+    ctx.SelYMin = fitted.YMin;
+    ctx.SelYMax = fitted.YMax;
+    ctx.SelCenterX = ctx.CenterX;
+    ctx.SelCenterY = ctx.CenterY;
+    ctx.SelMagnification = ctx.Magnification;
+}
+
+namespace {
+// Runs `doubles` on a copy while the view is navigated with the doubles;
+// keeps it where the result stays shallow, else runs `exactly`.
+template <typename Doubles, typename Exactly>
+bool Move(TIterationContext& ctx, ExactView& view, Doubles doubles, Exactly exactly) {
+    if (!NavigatesExactly(ctx, view)) {
+        TIterationContext moved = ctx;
+        if (doubles(moved) && moved.Magnification < kExactNavigationFrom) {
+            ctx = moved;
+            view.centerX.clear();
+            view.centerY.clear();
+            view.magnification.clear();
+            return true;
+        }
+    }
+    return exactly();
+}
+}  // namespace
+
+bool ZoomAtPosition(TIterationContext& ctx, ExactView& view, double px, double py, double factor) {
+    return Move(
+        ctx, view, [&](TIterationContext& c) { return ZoomAtPixel(c, px, py, factor); },
+        [&] { return ZoomAtPositionExactly(ctx, view, px, py, factor); });
+}
+
+bool ZoomAboutCentre(TIterationContext& ctx, ExactView& view, double factor) {
+    // Position (W/2, H/2) is the centre itself, exactly.
+    return Move(
+        ctx, view, [&](TIterationContext& c) { return ZoomAboutCentre(c, factor); },
+        [&] { return ZoomAtPositionExactly(ctx, view, ctx.ImageWidth / 2.0, ctx.ImageHeight / 2.0, factor); });
+}
+
+bool PanByPixels(TIterationContext& ctx, ExactView& view, double dx, double dy) {
+    return Move(
+        ctx, view, [&](TIterationContext& c) { return PanByPixels(c, dx, dy); },
+        [&] { return PanByPixelsExactly(ctx, view, dx, dy); });
+}
+
+void PickTheView(TIterationContext& ctx, const ExactView& view, ExactPick& pick) {
+    PickTheView(ctx);
+    pick = ExactPick{};
+    if (view.centerX.empty() && view.centerY.empty() && view.magnification.empty()) return;
+    pick.centerX = ExactText(view.centerX, ctx.CenterX);
+    pick.centerY = ExactText(view.centerY, ctx.CenterY);
+    pick.magnification = ExactText(view.magnification, ctx.Magnification);
+    pick.selXMin = ctx.SelXMin;
+    pick.selXMax = ctx.SelXMax;
+    pick.selYMin = ctx.SelYMin;
+    pick.selYMax = ctx.SelYMax;
+    pick.selMagnification = ctx.SelMagnification;
+}
+
+GridMapping MapGrid(const PixelGrid& from, const PixelGrid& to) {
+    GridMapping m;
+    if (to.stepX != 0.0 && to.stepY != 0.0) {
+        m.scaleX = from.stepX / to.stepX;
+        m.scaleY = from.stepY / to.stepY;
+        m.offsetX = (from.xMin - to.xMin) / to.stepX;
+        m.offsetY = (from.yMin - to.yMin) / to.stepY;
+    }
+    return m;
+}
+
 }  // namespace engine

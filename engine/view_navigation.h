@@ -8,6 +8,7 @@
 #include <string>
 
 #include "exact_view.h"
+#include "generation.h"
 #include "iteration_context.h"
 #include "picture.h"
 
@@ -128,5 +129,50 @@ void ResetView(TIterationContext& ctx, ExactView& view);
 // number or a magnification beyond the deepest.
 bool ZoomAtPositionExactly(TIterationContext& ctx, ExactView& view, double px, double py, double factor);
 bool PanByPixelsExactly(TIterationContext& ctx, ExactView& view, double dx, double dy);
+// --- Moving about continuously: wheel, pinch, drag and keys ---
+//
+// Pixels here are positions on the picture in picture pixels, fractions
+// allowed: position u lies at xMin + u * stepX of the grid that the
+// record's centre, magnification and size give, as pixel u is placed.
+
+// The grid a generation of the record computes: the view fitted to the
+// image's proportions, as BeginGeneration fits it.
+PixelGrid GridOf(const TIterationContext& ctx);
+
+// Magnifies the view by `factor` (above 1 zooms in) keeping the plane point
+// at position (px, py) where it is on the picture. Returns false, changing
+// nothing, where the result would not be a finite view (factor not
+// positive, or magnification or centre beyond the doubles).
+bool ZoomAtPixel(TIterationContext& ctx, double px, double py, double factor);
+// The same about the picture's centre: the centre stays exactly.
+bool ZoomAboutCentre(TIterationContext& ctx, double factor);
+
+// Moves the picture's content by (dx, dy) pixels (right and down positive):
+// the centre moves the other way by as many pixel steps.
+bool PanByPixels(TIterationContext& ctx, double dx, double dy);
+
+// Makes the record's view its picked rectangle too (as a click zoom leaves
+// it): a Zoom without a new pick then keeps the view.
+void PickTheView(TIterationContext& ctx);
+
+// The motions on a view of any depth, as the window makes them: with the
+// doubles, bit for bit as above, while the view is navigated with them and
+// the result stays below kExactNavigationFrom; else on the exact digits
+// (the texts and the doubles together, cleared where the doubles rule).
+bool ZoomAtPosition(TIterationContext& ctx, ExactView& view, double px, double py, double factor);
+bool ZoomAboutCentre(TIterationContext& ctx, ExactView& view, double factor);
+bool PanByPixels(TIterationContext& ctx, ExactView& view, double dx, double dy);
+// PickTheView, with the view's exact digits as the pick's target where it
+// has any (else `pick` is cleared), so that a Zoom keeps every digit.
+void PickTheView(TIterationContext& ctx, const ExactView& view, ExactPick& pick);
+
+// Where each position of one grid's picture lies on another's:
+// to = from * scale + offset, in each direction.
+struct GridMapping {
+    double scaleX = 1.0, scaleY = 1.0;
+    double offsetX = 0.0, offsetY = 0.0;
+    bool operator==(const GridMapping&) const = default;
+};
+GridMapping MapGrid(const PixelGrid& from, const PixelGrid& to);
 
 }  // namespace engine

@@ -14,6 +14,16 @@ Picture::Picture(int32_t width, int32_t height) {
     rgb_.assign(static_cast<size_t>(width) * height * 3, 0);
 }
 
+Picture::Picture(int32_t width, int32_t height, WideRows) {
+    if (width < 0 || height < 0 || int64_t{width} * height > kMaxPixels) {
+        throw std::invalid_argument("rows of " + std::to_string(width) + " by " + std::to_string(height) +
+                                    " pixels are not allowed");
+    }
+    width_ = width;
+    height_ = height;
+    rgb_.assign(static_cast<size_t>(width) * height * 3, 0);
+}
+
 uint32_t Picture::Pixel(int32_t column, int32_t row) const {
     if (column < 0 || row < 0 || column >= width_ || row >= height_) return 0;
     const uint8_t* p = &rgb_[(static_cast<size_t>(row) * width_ + column) * 3];

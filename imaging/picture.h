@@ -39,6 +39,10 @@ public:
     Picture() = default;
     // A black picture; throws std::invalid_argument for a size that is not allowed.
     Picture(int32_t width, int32_t height);
+    // A few rows of an image wider than any picture (one computed a band of
+    // rows at a time): any width, at most kMaxPixels pixels.
+    struct WideRows {};
+    Picture(int32_t width, int32_t height, WideRows);
 
     int32_t Width() const { return width_; }
     int32_t Height() const { return height_; }

@@ -10,6 +10,15 @@ void SettingsHistory::Record(SettingsRecord record) {
     current_ = records_.size() - 1;
 }
 
+void SettingsHistory::ReplaceCurrent(SettingsRecord record) {
+    if (records_.empty()) {
+        Record(std::move(record));
+        return;
+    }
+    records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(current_) + 1, records_.end());
+    records_[current_] = std::move(record);
+}
+
 const SettingsRecord* SettingsHistory::Back() {
     if (!CanGoBack()) return nullptr;
     return &records_[--current_];

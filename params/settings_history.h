@@ -17,6 +17,9 @@ public:
     // the oldest step beyond the limit. A record equal to the current one is
     // no new step.
     void Record(SettingsRecord record);
+    // The current step becomes `record` (what lay ahead is dropped): the
+    // steps of one continuous movement are one step. Records when empty.
+    void ReplaceCurrent(SettingsRecord record);
     bool CanGoBack() const { return current_ > 0; }
     bool CanGoForward() const { return current_ + 1 < records_.size(); }
     // Moves one step and returns the record there; null where there is none.

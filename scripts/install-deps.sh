@@ -39,11 +39,13 @@ test_packages=(
   xauth
   x11-utils
   xdotool
+  xclip
   imagemagick
   netpbm
   python3-pil
   libimage-exiftool-perl
   parallel
+  rsync
   openssh-server
   openssh-client
   desktop-file-utils

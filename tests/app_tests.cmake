@@ -11,6 +11,8 @@ add_executable(test_app
   app/files_test.cpp
   app/desktop_test.cpp
   app/history_export_test.cpp
+  app/explore_test.cpp
+  app/explore_desktop_test.cpp
   app/robustness_test.cpp
   app/screenshot.cpp
   app/deep_view_test.cpp
@@ -23,7 +25,8 @@ add_dependencies(test_app vantrix01 halvane-render)
 
 # Like gtest_discover_tests: the functions are listed by the built program
 # when CTest starts, so that the list never falls out of step. DesktopTest
-# runs on a real X server: a virtual one started for it.
+# and ExploreDesktopTest run on a real X server: a virtual one started for
+# each; ScaledDesktopTest runs there at the scale factors 1, 1.5 and 2.
 find_program(HALVANE_XVFB_RUN xvfb-run)
 set(app_tests_script ${CMAKE_CURRENT_BINARY_DIR}/test_app_tests.cmake)
 file(GENERATE OUTPUT ${app_tests_script} CONTENT "
@@ -36,7 +39,14 @@ else()
   foreach(function IN LISTS functions)
     if(function)
       string(REPLACE \".\" \";\" parts \"\${function}\")
-      if(function MATCHES \"^DesktopTest[.]\")
+      if(function MATCHES \"^ScaledDesktopTest[.]\")
+        foreach(factor 1 1.5 2)
+          add_test(\"app.\${function}.\${factor}\" \"${HALVANE_XVFB_RUN}\" -a -s \"-screen 0 1024x768x24\"
+                   \"$<TARGET_FILE:test_app>\" \${parts})
+          set_tests_properties(\"app.\${function}.\${factor}\" PROPERTIES
+                               ENVIRONMENT \"QT_QPA_PLATFORM=xcb;XDG_CURRENT_DESKTOP=;QT_SCALE_FACTOR=\${factor}\" TIMEOUT 300)
+        endforeach()
+      elseif(function MATCHES \"^(Explore)?DesktopTest[.]\")
         add_test(\"app.\${function}\" \"${HALVANE_XVFB_RUN}\" -a -s \"-screen 0 1024x768x24\"
                  \"$<TARGET_FILE:test_app>\" \${parts})
         set_tests_properties(\"app.\${function}\" PROPERTIES ENVIRONMENT \"QT_QPA_PLATFORM=xcb;XDG_CURRENT_DESKTOP=\" TIMEOUT 300)

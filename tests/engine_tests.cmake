@@ -23,10 +23,12 @@ add_executable(test_engine
   engine/exactness_test.cpp
   engine/worker_pool_test.cpp
   engine/exact_view_test.cpp
+  engine/progressive_test.cpp
   engine/deep_test.cpp
   engine/deep_view_test.cpp
   engine/fit_colours_test.cpp
   engine/deep_render_test.cpp
+  engine/keyframes_test.cpp
 )
 target_link_libraries(test_engine PRIVATE halvane_engine halvane_params ${HALVANE_MPFR_LIBRARIES} GTest::gtest_main)
 target_compile_definitions(test_engine PRIVATE

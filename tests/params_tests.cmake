@@ -4,7 +4,8 @@ add_executable(test_params
   params/reader_test.cpp
   params/writer_test.cpp
   params/record_test.cpp
-  params/extension_lines_test.cpp)
+  params/extension_lines_test.cpp
+  params/frame_record_test.cpp)
 target_link_libraries(test_params PRIVATE halvane_params GTest::gtest_main)
 gtest_discover_tests(test_params DISCOVERY_MODE PRE_TEST)
 

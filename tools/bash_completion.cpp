@@ -28,6 +28,7 @@ std::string ValueAction(const RenderOption& option) {
         case ValueCompletion::SettingsFile:
         case ValueCompletion::PictureFile:
         case ValueCompletion::ParameterFile:
+        case ValueCompletion::FilmFile:
             return "_filedir '" + Joined(CompletionExtensions(option.completion), "|") + "'";
         case ValueCompletion::AnyFile:
             return "_filedir";

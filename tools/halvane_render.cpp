@@ -1,97 +1,99 @@
-// halvane-render: computes a picture (or a zoom sequence of pictures) from
-// the New defaults, an optional parameter file or picture that carries its
-// settings, and the options given, exactly as the desktop program would,
-// and writes it to a file.
+// halvane-render: computes a picture (or a zoom sequence or a film of keys)
+// from the New defaults, an optional parameter file or picture that carries
+// its settings, and the options given, exactly as the desktop program
+// would, and writes it to a file (or a band of it, or a film through
+// ffmpeg); and joins the parts that runs on many machines make.
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <string>
 
+#include "band_writer.h"
 #include "deep_view.h"
-#include "generation.h"
+#include "exact_view.h"
+#include "file_access.h"
+#include "frame_record.h"
 #include "image_file.h"
 #include "image_options.h"
+#include "interruption.h"
+#include "keyframe_list.h"
+#include "keyframes.h"
+#include "messages.h"
 #include "parameter_file.h"
 #include "picture_files.h"
 #include "picture_settings.h"
+#include "progress_bar.h"
 #include "render_arguments.h"
 #include "render_options.h"
 #include "settings_record.h"
 #include "supersampling.h"
+#include "tiles.h"
+#include "video_encoder.h"
 
 namespace {
 
+using params::RecordedPicture;
 using render::Arguments;
+using render::ProgressBar;
 
-// A progress bar on the terminal: done of total, and the time left.
-class ProgressBar {
-public:
-    ProgressBar(bool show, const char* unit) : show_(show), unit_(unit) {}
-
-    void Show(int64_t done, int64_t total) {
-        if (!show_) return;
-        const auto now = std::chrono::steady_clock::now();
-        if (done < total && now - lastDraw_ < std::chrono::milliseconds(100)) return;
-        lastDraw_ = now;
-        const double elapsed = std::chrono::duration<double>(now - start_).count();
-        const double left = done > 0 ? elapsed * static_cast<double>(total - done) / static_cast<double>(done) : 0.0;
-        constexpr int kBarWidth = 30;
-        const int filled = total > 0 ? static_cast<int>(kBarWidth * done / total) : kBarWidth;
-        std::fprintf(stderr, "\r[%.*s%.*s] %s %lld/%lld, %.1f s left ", filled, "##############################",
-                     kBarWidth - filled, "..............................", unit_, static_cast<long long>(done),
-                     static_cast<long long>(total), left);
-        if (done >= total) std::fputc('\n', stderr);
-        std::fflush(stderr);
-    }
-
-private:
-    bool show_;
-    const char* unit_;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point lastDraw_ = start_;
-};
-
-class RenderHost : public engine::GenerationHost {
+class RenderHost : public engine::MessageSink {
 public:
     void ShowMessage(const std::string& text, const std::string& title) override {
         std::cerr << "halvane-render: " << (title.empty() ? "" : title + ": ") << text << '\n';
     }
-    void AfterRow() override {
-        if (core != nullptr && rows != nullptr) rows->Show(core->PixelY + 1, core->Context.ImageHeight);
-    }
-    const engine::GenerationCore* core = nullptr;
-    ProgressBar* rows = nullptr;
 };
 
-// The settings the arguments describe, with their view's exact digits;
-// false (reported) when the file given with --params cannot be read. The
-// samples per pixel the file names stand for --supersample where it is not
-// given.
-bool BuildSettings(Arguments& a, TIterationContext& ctx, engine::ExactView& view, engine::MessageSink& messages) {
+bool Report(const std::string& error) {
+    if (!error.empty()) std::cerr << "halvane-render: " << error << '\n';
+    return error.empty();
+}
+
+// The exit status of a run that stopped: interrupted, or failed (reported).
+int Stopped(const std::string& what) {
+    if (render::Interrupted()) {
+        std::cerr << "halvane-render: interrupted; " << what << '\n';
+        return render::InterruptedStatus();
+    }
+    return 1;
+}
+
+// The New defaults, then the settings of a parameter file or of a picture
+// that carries them; false (reported) when the file cannot be read.
+bool LoadSettingsFile(const std::string& path, RecordedPicture& picture, engine::MessageSink& messages) {
+    TIterationContext& ctx = picture.settings;
     engine::ApplyNewDefaults(ctx);
     engine::ResetCoordinates(ctx);
-    bool paramsValid = true;
-    int32_t lastFormulaNo = 0;
-    int32_t samples = 1;
-    static params::NameBuffers names;
-    const params::LoadTarget target{ctx, paramsValid, lastFormulaNo, names, &view, &samples};
-    if (a.params) {
-        if (params::IsPictureFile(*a.params)) {
-            std::string error;
-            const std::optional<params::SettingsRecord> record = params::ReadSettingsFromPicture(*a.params, error);
-            if (!record) {
-                messages.ShowMessage(error);
-                return false;
-            }
-            if (params::RestoreSettings(*record, target, messages, *a.params) != params::LoadOutcome::Loaded) return false;
-        } else if (params::LoadParameters(*a.params, target, messages) != params::LoadOutcome::Loaded) {
+    if (params::IsPictureFile(path)) {
+        std::string error;
+        const std::optional<params::SettingsRecord> record = params::ReadSettingsFromPicture(path, error);
+        if (!record) {
+            messages.ShowMessage(error);
             return false;
         }
+        return params::RestorePicture(*record, picture, messages, path) == params::LoadOutcome::Loaded;
     }
-    if (!a.supersampleGiven) a.supersample = samples;
+    bool paramsValid = true;
+    int32_t lastFormulaNo = 0;
+    static params::NameBuffers names;
+    picture.view = engine::ExactView{};
+    picture.samples = 1;
+    if (params::LoadParameters(path, {ctx, paramsValid, lastFormulaNo, names, &picture.view, &picture.samples},
+                               messages) != params::LoadOutcome::Loaded) {
+        return false;
+    }
+    ctx.FormulaName = params::KeptName(names.FormulaNameBuffer);
+    ctx.RenderName = params::KeptName(names.RenderNameBuffer);
+    return true;
+}
+
+// The settings options, in the order the usage lists them.
+// The view's options keep every digit given.
+void ApplyOptions(const Arguments& a, RecordedPicture& picture) {
+    TIterationContext& ctx = picture.settings;
+    engine::ExactView& view = picture.view;
     if (a.size) {
         ctx.ImageWidth = a.size->first;
         ctx.ImageHeight = a.size->second;
@@ -117,106 +119,233 @@ bool BuildSettings(Arguments& a, TIterationContext& ctx, engine::ExactView& view
     }
     if (a.rotation) ctx.RotationMode = *a.rotation;
     if (a.insideOut) ctx.InsideOut = 1;
+}
+
+// The settings the arguments describe; false (reported) when the file given
+// with --params cannot be read. The samples per pixel a file names stand
+// for --supersample where it is not given.
+bool BuildSettings(Arguments& a, RecordedPicture& picture, engine::MessageSink& messages) {
+    engine::ApplyNewDefaults(picture.settings);
+    engine::ResetCoordinates(picture.settings);
+    if (a.params && !LoadSettingsFile(*a.params, picture, messages)) return false;
+    if (!a.supersampleGiven) a.supersample = picture.samples;
+    ApplyOptions(a, picture);
+    picture.samples = a.supersample;
     return true;
 }
 
-// Computes the picture of `settings` at their size: directly, or with
-// several samples per pixel. False (reported) when it cannot be made.
-bool Compute(const Arguments& a, TIterationContext& settings, const engine::ExactView& view, imaging::Picture& picture,
-             ProgressBar* rows) {
-    RenderHost host;
-    if (a.supersample > 1) {
-        engine::SupersampledPicture job;
-        job.settings = settings;
-        job.view = view;
-        job.width = settings.ImageWidth;
-        job.height = settings.ImageHeight;
-        job.factor = a.supersample;
-        job.threads = a.threads;
-        return engine::ComputeSupersampled(job, picture, host, [rows](int32_t done, int32_t total) {
-                   if (rows != nullptr) rows->Show(done, total);
-                   return true;
-               }) == engine::SupersampleOutcome::Done;
-    }
-    engine::GenerationCore core(host);
-    host.core = &core;
-    host.rows = rows;
-    if (!core.BindPlugin()) return false;
-    core.SetThreadCount(a.threads);
-    core.Context = settings;
-    core.View = view;
-    // As after loading a parameter file: the view and Julia settings given
-    // are kept, not reset for a change of formula.
-    core.LastFormulaNo = core.Context.FormulaNo;
-    picture = imaging::Picture(settings.ImageWidth, settings.ImageHeight);
-    core.CurrentImage = &picture;
-    core.Generate();
-    settings = core.Context;
-    return true;
+engine::SupersampledPicture Job(const Arguments& a, const RecordedPicture& picture) {
+    engine::SupersampledPicture job;
+    job.settings = picture.settings;
+    job.view = picture.view;
+    job.width = picture.settings.ImageWidth;
+    job.height = picture.settings.ImageHeight;
+    job.factor = picture.samples;
+    job.threads = a.threads;
+    return job;
 }
 
-bool Report(const std::string& error) {
-    if (!error.empty()) std::cerr << "halvane-render: " << error << '\n';
-    return error.empty();
-}
-
-int RenderOne(const Arguments& a, TIterationContext settings, const engine::ExactView& view) {
+// The picture, or tile, written a band at a time as it is computed.
+int RenderPicture(const Arguments& a, const RecordedPicture& picture) {
     ProgressBar rows(!a.quiet && isatty(STDERR_FILENO), "rows");
-    // The picture carries the settings it is computed from, its samples too.
-    params::SettingsRecord record = params::RecordSettings(settings, view);
-    record.samples = a.supersample;
-    imaging::Picture picture;
-    if (!Compute(a, settings, view, picture, &rows)) return 1;
-    if (!Report(params::SavePictureWithSettings(picture, a.output, record))) return 1;
-    if (a.writeParams && !Report(params::WriteParameterFile(*a.writeParams, settings, view, a.supersample))) return 1;
+    // The picture carries the settings it is computed from.
+    const params::SettingsRecord record = params::RecordPicture(picture);
+    engine::SupersampledPicture job = Job(a, picture);
+    std::string comment = params::SettingsComment(record);
+    if (a.tile) {
+        const render::TileRows place = render::RowsOfTile(a.tile->first, a.tile->second, job.height);
+        job.firstRow = place.first;
+        job.endRow = place.end;
+        comment = render::TileComment(comment, a.tile->first, a.tile->second);
+    }
+    const int32_t firstRow = job.firstRow;
+    const int32_t endRow = job.endRow == 0 ? job.height : job.endRow;
+    imaging::BandWriter writer;
+    if (!Report(writer.Open(a.output, job.width, endRow - firstRow, comment))) return 1;
+    std::string writeError;
+    RenderHost messages;
+    TIterationContext finished{};
+    const engine::SupersampleOutcome outcome = engine::ComputeSupersampledBands(
+        job, messages,
+        [&](const imaging::Picture& band, int32_t count, int32_t) {
+            writeError = writer.WriteRows(band.Row(0), count);
+            return writeError.empty();
+        },
+        0,
+        [&](int32_t done, int32_t total) {
+            rows.Show(done, total);
+            return !render::Interrupted();
+        },
+        &finished);
+    if (outcome != engine::SupersampleOutcome::Done) {
+        writer.Abandon();
+        rows.Stop();
+        Report(writeError);
+        return Stopped("no picture written");
+    }
+    if (!Report(writer.Finish())) return 1;
+    if (a.writeParams) {
+        // As after the desktop program's generation where one sample is taken.
+        const TIterationContext& written = picture.samples == 1 && !a.tile ? finished : picture.settings;
+        if (!Report(params::WriteParameterFile(*a.writeParams, written, picture.view, picture.samples))) return 1;
+    }
     return 0;
 }
 
-// The magnification of frame k of a sequence. Between magnifications the
-// doubles hold, as it always was: m0*(m1/m0)^(k/(N-1)) in doubles, to 15
-// digits; where either end lies beyond them, exactly.
-void SetFrameMagnification(const Arguments& a, const TIterationContext& start, const engine::ExactView& startView,
-                           int32_t k, TIterationContext& frame, engine::ExactView& frameView) {
-    const std::string from = engine::ExactText(startView.magnification, start.Magnification);
-    double to = 0.0;
-    engine::NearestDouble(*a.zoomTo, to);
-    const bool exactly = !engine::TextBeyondDouble(from, start.Magnification).empty() ||
-                         !engine::TextBeyondDouble(*a.zoomTo, to).empty();
-    if (exactly) {
-        engine::SetFromText(engine::InterpolateMagnification(from, *a.zoomTo, k, a.frames - 1), frame.Magnification,
-                            frameView.magnification);
-        return;
-    }
-    const double m = k == a.frames - 1 ? to : start.Magnification * std::pow(to / start.Magnification,
-                                                                            static_cast<double>(k) / (a.frames - 1));
-    frame.Magnification = params::ParseReal(params::FormatReal(m, '.')).value_or(m);
-    frameView.magnification.clear();
+// A film: its frames' settings, each made from the frame number alone.
+struct Film {
+    int32_t frames = 0;
+    std::function<RecordedPicture(int32_t)> frame;
+    std::string identity;  // what tells this film's parts from another's
+};
+
+std::string Fingerprint(const std::string& text) {
+    uint64_t hash = 14695981039346656037u;  // FNV-1a
+    for (const unsigned char c : text) hash = (hash ^ c) * 1099511628211u;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return hex;
 }
 
-// Frames first..last of a sequence of `frames` from the starting
-// magnification to zoomTo. A frame's settings are its record, so that a
-// frame is the same wherever it is made and its comment makes it again.
-int RenderSequence(const Arguments& a, const TIterationContext& start, const engine::ExactView& startView) {
-    const int32_t first = a.first.value_or(0);
-    const int32_t last = a.last.value_or(a.frames - 1);
+// Frames first..last of the film, as pictures and/or a film. A frame's
+// settings are its record, so that a frame is the same wherever it is made
+// and its comment makes it again.
+int RenderFilm(const Arguments& a, const Film& film) {
+    if (a.part) {
+        if (const std::string problem = render::PartProblem(*a.part, film.frames); !problem.empty()) {
+            std::cerr << "halvane-render: " << problem << '\n';
+            return 2;
+        }
+    }
+    const render::FrameRange range = a.part ? render::FramesOfPart(*a.part, film.frames)
+                                             : render::FrameRange{a.first.value_or(0), a.last.value_or(film.frames - 1)};
+    const int32_t first = range.first;
+    const int32_t last = range.last;
+    if (first > last || last >= film.frames) {
+        std::cerr << "halvane-render: --first/--last: frames " << first << " to " << last
+                  << " are not within 0 to " << film.frames - 1 << '\n';
+        return 2;
+    }
     ProgressBar bar(!a.quiet && isatty(STDERR_FILENO), "frames");
-    RenderHost quiet;
+    RenderHost messages;
+    render::VideoEncoder video;
+    if (a.video) {
+        const RecordedPicture one = film.frame(first);
+        render::VideoOptions options;
+        options.fps = a.fps;
+        options.crf = a.crf;
+        options.threads = a.threads;
+        const render::FilmPart part{first, last, film.frames,
+                                    Fingerprint(film.identity + "\n" + a.fps + "\n" + std::to_string(a.supersample))};
+        if (!Report(video.Open(*a.video, one.settings.ImageWidth, one.settings.ImageHeight, options, part))) return 1;
+    }
     for (int32_t k = first; k <= last; ++k) {
-        TIterationContext frame = start;
-        engine::ExactView frameView = startView;
-        SetFrameMagnification(a, start, startView, k, frame, frameView);
-        params::SettingsRecord record = params::RecordSettings(frame, frameView);
-        record.samples = a.supersample;
-        bool paramsValid = true;
-        int32_t lastFormulaNo = 0;
-        params::NameBuffers names;
-        params::RestoreSettings(record, {frame, paramsValid, lastFormulaNo, names, &frameView}, quiet, "frame");
+        RecordedPicture frame = film.frame(k);
+        frame.samples = a.supersample;
+        const params::SettingsRecord record = params::RecordPicture(frame);
+        params::RestorePicture(record, frame, messages, "frame");
         imaging::Picture picture;
-        if (!Compute(a, frame, frameView, picture, nullptr)) return 1;
-        if (!Report(params::SavePictureWithSettings(picture, render::FrameFileName(a.output, k), record))) return 1;
+        const engine::SupersampleOutcome outcome = engine::ComputeSupersampled(
+            Job(a, frame), picture, messages, [](int32_t, int32_t) { return !render::Interrupted(); });
+        if (outcome != engine::SupersampleOutcome::Done) {
+            video.Abandon();
+            bar.Stop();
+            return Stopped(a.video ? "no film written" : "the frames written so far are whole");
+        }
+        if (!a.output.empty() &&
+            !Report(params::SavePictureWithSettings(picture, render::FrameFileName(a.output, k), record))) {
+            video.Abandon();
+            return 1;
+        }
+        if (a.video && !Report(video.AddFrame(picture))) return Stopped("no film written");
         bar.Show(k - first + 1, last - first + 1);
     }
+    if (a.video && !Report(video.Finish())) return Stopped("no film written");
     return 0;
+}
+
+// The zoom sequence from the starting magnification to --zoom-to, about the
+// same centre. Between magnifications the doubles hold, as it always was:
+// m0*(m1/m0)^(k/(N-1)) in doubles, to 15 digits; where either end lies
+// beyond them, exactly.
+Film ZoomFilm(const Arguments& a, const RecordedPicture& start) {
+    Film film;
+    film.frames = a.frames;
+    const std::string from = engine::ExactText(start.view.magnification, start.settings.Magnification);
+    const std::string toText = *a.zoomTo;
+    double to = 0.0;
+    engine::NearestDouble(toText, to);
+    const bool exactly = !engine::TextBeyondDouble(from, start.settings.Magnification).empty() ||
+                         !engine::TextBeyondDouble(toText, to).empty();
+    const int32_t frames = a.frames;
+    film.frame = [start, from, toText, to, exactly, frames](int32_t k) {
+        RecordedPicture frame = start;
+        if (exactly) {
+            engine::SetFromText(engine::InterpolateMagnification(from, toText, k, frames - 1),
+                                frame.settings.Magnification, frame.view.magnification);
+            return frame;
+        }
+        const double m0 = start.settings.Magnification;
+        const double m = k == frames - 1 ? to : m0 * std::pow(to / m0, static_cast<double>(k) / (frames - 1));
+        frame.settings.Magnification = params::ParseReal(params::FormatReal(m, '.')).value_or(m);
+        frame.view.magnification.clear();
+        return frame;
+    };
+    film.identity = "zoom\n" + params::RecordPicture(start).lines + "\n" + toText + "\n" + std::to_string(a.frames);
+    return film;
+}
+
+// The film of the keys in the --keyframes list; false (reported) when a
+// key cannot be had.
+bool KeyframeFilm(const Arguments& a, Film& film) {
+    std::vector<render::KeyEntry> entries;
+    if (!Report(render::ReadKeyframeList(*a.keyframes, entries))) return false;
+    RenderHost messages;
+    std::vector<engine::Keyframe> keys;
+    film.identity = "keys\n";
+    for (const render::KeyEntry& entry : entries) {
+        RecordedPicture key;
+        if (!LoadSettingsFile(entry.path, key, messages)) {
+            Report(*a.keyframes + ":" + std::to_string(entry.line) + ": the key of frame " +
+                   std::to_string(entry.frame) + " cannot be read");
+            return false;
+        }
+        ApplyOptions(a, key);
+        if (!keys.empty()) {
+            // Every frame has the film's size: --size, or the first key's.
+            key.settings.ImageWidth = keys.front().settings.ImageWidth;
+            key.settings.ImageHeight = keys.front().settings.ImageHeight;
+        }
+        keys.push_back({entry.frame, key.settings, key.view});
+        film.identity += std::to_string(entry.frame) + "\n" + params::RecordPicture(key).lines;
+    }
+    if (const std::string problem = engine::KeyframeProblem(keys); !problem.empty()) {
+        Report(*a.keyframes + ": " + problem);
+        return false;
+    }
+    film.frames = keys.back().frame + 1;
+    film.frame = [keys = std::move(keys)](int32_t k) {
+        const engine::FrameSettings frame = engine::InterpolateKeyframes(keys, k);
+        return RecordedPicture{frame.settings, frame.view, 1};
+    };
+    return true;
+}
+
+// Pictures written a band at a time may have any number of pixels.
+bool SizeProblem(const Arguments& a, const TIterationContext& ctx) {
+    const int32_t w = ctx.ImageWidth, h = ctx.ImageHeight;
+    const bool streamed = !a.Sequence() && imaging::BandWriter::Streams(a.output);
+    if (streamed ? w > 0 && h > 0 && w <= imaging::Picture::kMaxSide && h <= imaging::Picture::kMaxSide
+                 : engine::ImageSizeAllowed(w, h)) {
+        if (a.tile && a.tile->second > h) {
+            std::cerr << "halvane-render: --tile: " << a.tile->second << " tiles of a picture " << h
+                      << " rows high\n";
+            return true;
+        }
+        return false;
+    }
+    std::cerr << "halvane-render: " << engine::ImageSizeRefusal(w, h) << '\n';
+    return true;
 }
 
 }  // namespace
@@ -235,20 +364,37 @@ int main(int argc, char** argv) {
     }
     imaging::SetEncoderThreads(arguments.threads);
     imaging::Options() = arguments.image;
+    render::CatchInterruptions();
+
+    if (arguments.joinVideo) {
+        if (!Report(render::JoinFilms(*arguments.joinVideo, arguments.parts))) return Stopped("no film written");
+        return 0;
+    }
+    if (arguments.joinTiles) {
+        ProgressBar rows(!arguments.quiet && isatty(STDERR_FILENO), "rows");
+        const std::string error = render::JoinTiles(*arguments.joinTiles, arguments.parts, rows);
+        if (!error.empty()) rows.Stop();
+        if (error != "interrupted" && !Report(error)) return 1;
+        return error.empty() ? 0 : Stopped("no picture written");
+    }
 
     RenderHost messages;
-    TIterationContext settings{};
-    engine::ExactView view;
-    if (!BuildSettings(arguments, settings, view, messages)) return 1;
-    if (!engine::ImageSizeAllowed(settings.ImageWidth, settings.ImageHeight)) {
-        std::cerr << "halvane-render: " << engine::ImageSizeRefusal(settings.ImageWidth, settings.ImageHeight)
-                  << '\n';
-        return 2;
+    RecordedPicture start;
+    if (!BuildSettings(arguments, start, messages)) return 1;
+    if (arguments.keyframes) {
+        Film film;
+        if (!KeyframeFilm(arguments, film)) return 1;
+        if (SizeProblem(arguments, film.frame(0).settings)) return 2;
+        return RenderFilm(arguments, film);
     }
-    if (arguments.zoomTo && (!(settings.Magnification > 0.0) || !std::isfinite(settings.Magnification))) {
-        std::cerr << "halvane-render: the starting magnification " << settings.Magnification
-                  << " cannot begin a zoom sequence\n";
-        return 2;
+    if (SizeProblem(arguments, start.settings)) return 2;
+    if (arguments.zoomTo) {
+        const double m = start.settings.Magnification;
+        if (!(m > 0.0) || !std::isfinite(m)) {
+            std::cerr << "halvane-render: the starting magnification " << m << " cannot begin a zoom sequence\n";
+            return 2;
+        }
+        return RenderFilm(arguments, ZoomFilm(arguments, start));
     }
-    return arguments.zoomTo ? RenderSequence(arguments, settings, view) : RenderOne(arguments, settings, view);
+    return RenderPicture(arguments, start);
 }

@@ -32,14 +32,20 @@ void SetImageOption(Arguments& o, const std::string& option, const std::string& 
     if (!error.empty()) throw UsageError{option + ": " + error};
 }
 
+// I/N with 1 <= I <= N <= most.
+std::pair<int32_t, int32_t> ParsePlace(const std::string& option, const std::string& v, int32_t most) {
+    const size_t slash = v.find('/');
+    if (slash == std::string::npos) throw UsageError{option + ": expected I/N, got '" + v + "'"};
+    const int32_t count = ParseInt(option, std::string_view(v).substr(slash + 1), 1, most);
+    return {ParseInt(option, std::string_view(v).substr(0, slash), 1, count), count};
+}
+
 void SetSize(Arguments& o, const RenderOption& option, const std::string& v) {
     const size_t x = v.find_first_of("xX");
     if (x == std::string::npos) throw UsageError{std::string(option.name) + ": expected WxH, got '" + v + "'"};
     const int32_t w = ParseInt(option.name, std::string_view(v).substr(0, x), 1, imaging::Picture::kMaxSide);
     const int32_t h = ParseInt(option.name, std::string_view(v).substr(x + 1), 1, imaging::Picture::kMaxSide);
-    if (!imaging::Picture::SizeAllowed(w, h)) {
-        throw UsageError{std::string(option.name) + ": " + v + " has more pixels than a picture may have"};
-    }
+    // How many pixels may be depends on the output (see CheckCombinations).
     o.size = {w, h};
 }
 
@@ -118,10 +124,56 @@ const std::vector<RenderOption> kOptions = {
      .low = 0, .high = INT32_MAX, .apply = [](A& a, const O& o, const V& v) { a.first = o.Integer(v); }},
     {.name = "--last", .value = "L", .help = "compute up to frame L (default: the last)", .low = 0,
      .high = INT32_MAX, .apply = [](A& a, const O& o, const V& v) { a.last = o.Integer(v); }},
+    {.name = "--part", .value = "I/N",
+     .help = "compute part I (1 to N) of N even parts of the frames, frames floor((I-1)*F/N) to floor(I*F/N)-1 of "
+             "F, instead of --first and --last: one part per machine or job",
+     .apply = [](A& a, const O& o, const V& v) { a.part = ParsePlace(o.name, v, 1000000); }},
+    {.name = "--keyframes", .value = "FILE",
+     .help = "a film of keys: each line of FILE is a frame number (the first 0, then increasing) and a parameter "
+             "file or a picture that carries its settings, relative to FILE's folder; '#' starts a comment line. "
+             "The frames are 0 to the last key's, the size is --size or the first key's, and the other options "
+             "apply to every key. Between two keys, with t from 0 to 1:"
+             "\n- magnification geometric, m = mA*(mB/mA)^t;"
+             "\n- the deeper key's centre moves to the middle of the picture in a straight line at an even speed "
+             "on screen: its offset in picture widths at each frame's own magnification changes linearly (at one "
+             "magnification the centre moves linearly);"
+             "\n- Julia constant, colour controls, render, filtering and scaling factors and bubble radius linear;"
+             "\n- Maxit and bailout geometric (linear unless both are positive), rounded;"
+             "\n- formula, render method, blend, channel order, rotation, Julia mode and Inside Out the earlier "
+             "key's up to the later key's frame."
+             "\nAll in arbitrary precision from the keys' exact digits; the output is a pattern, as for --zoom-to",
+     .completion = C::AnyFile, .apply = [](A& a, const O&, const V& v) { a.keyframes = v; }},
+    {.name = "--video", .value = "FILM",
+     .help = "also, or only, make a film of the frames with the ffmpeg program: .mp4 and .mkv in H.264, .webm in "
+             "VP9; frames K to L (or a part) make a part that --join-video puts together with the others",
+     .completion = C::FilmFile, .apply = [](A& a, const O&, const V& v) { a.video = v; }},
+    {.name = "--fps", .value = "F", .help = "frames per second of the film (default 30)",
+     .apply =
+         [](A& a, const O& o, const V& v) {
+             const double fps = o.Real(v);
+             if (!(fps > 0.0 && fps <= 1000.0)) throw UsageError{std::string(o.name) + ": expected a number above 0 up to 1000"};
+             a.fps = v;
+         }},
+    {.name = "--crf", .value = "N",
+     .help = "the encoder's constant quality, 0 (best) to 51 for H.264 (default 23; 0 is lossless), to 63 for "
+             "VP9 (default 31)",
+     .low = 0, .high = 63, .apply = [](A& a, const O& o, const V& v) { a.crf = o.Integer(v); }},
+    {.name = "--tile", .value = "I/N",
+     .help = "compute band I (1 to N) of N bands of the picture's rows into a TIFF or PNG file of its own that "
+             "carries the settings and its place, for --join-tiles",
+     .apply = [](A& a, const O& o, const V& v) { a.tile = ParsePlace(o.name, v, imaging::Picture::kMaxSide); }},
     {.name = "--output", .alias = "-o", .value = "FILE",
      .help = "the picture to write; its extension picks the format (bmp, jpg, jpeg, jif, pbm, pgm, png, ppm, "
-             "tga, tif, tiff)",
+             "tga, tif, tiff); TIFF and PNG may have any number of pixels",
      .completion = C::PictureFile, .apply = [](A& a, const O&, const V& v) { a.output = v; }},
+    {.name = "--join-video", .value = "FILM",
+     .help = "one film of the parts that follow (ffmpeg's concat demuxer, the streams copied); parts made by "
+             "--video go in frame order and must hold every frame once",
+     .completion = C::FilmFile, .apply = [](A& a, const O&, const V& v) { a.joinVideo = v; }},
+    {.name = "--join-tiles", .value = "FILE",
+     .help = "the picture of the tiles that follow, written a band at a time; they must be every tile of one "
+             "picture, each once",
+     .completion = C::PictureFile, .apply = [](A& a, const O&, const V& v) { a.joinTiles = v; }},
     {.name = "--help", .alias = "-h", .help = "print this help and exit",
      .apply = [](A& a, const O&, const V&) { a.help = true; }},
     {.name = "--version", .help = "print the version and exit",
@@ -130,13 +182,20 @@ const std::vector<RenderOption> kOptions = {
 
 const char* const kUsage[] = {
     "halvane-render [OPTION]... --output FILE",
+    "halvane-render [OPTION]... --tile I/N --output FILE",
     "halvane-render [OPTION]... --zoom-to MAG --frames N --output PATTERN",
+    "halvane-render [OPTION]... --zoom-to MAG --frames N --video FILM",
+    "halvane-render [OPTION]... --keyframes FILE --output PATTERN",
+    "halvane-render [OPTION]... --keyframes FILE --video FILM",
+    "halvane-render --join-video FILM PART...",
+    "halvane-render --join-tiles FILE TILE...",
 };
 
 constexpr const char* kDescription =
-    "Computes a picture, or a zoom sequence of pictures, exactly as the desktop program halvane would, and "
-    "writes it. The settings start from the New defaults (160x120), then the parameter file or picture given "
-    "with --params, then the options in the order below.";
+    "Computes a picture, a zoom sequence or a film of keys exactly as the desktop program halvane would, and "
+    "writes it; TIFF and PNG files a band of rows at a time, so that they may be larger than memory (BigTIFF "
+    "past 4 GB), and films through the ffmpeg program. The settings start from the New defaults (160x120), then "
+    "the parameter file or picture given with --params, then the options in the order below.";
 
 constexpr const char* kClosing =
     "PNG, JPEG and TIFF files carry their settings in a comment; --params reads them back from such a picture "
@@ -197,6 +256,15 @@ std::string OptionHeading(const RenderOption& option) {
 
 int32_t RenderOption::Integer(std::string_view text) const { return ParseInt(name, text, low, high); }
 
+double RenderOption::Real(std::string_view text) const {
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+        throw UsageError{std::string(name) + ": expected a number, got '" + std::string(text) + "'"};
+    }
+    return value;
+}
+
 std::string RenderOption::Coordinate(std::string_view text) const {
     const std::string value(text);
     double nearest = 0.0;
@@ -250,6 +318,8 @@ std::vector<std::string> CompletionExtensions(ValueCompletion kind) {
             return {"bmp", "jpg", "jpeg", "jif", "pbm", "pgm", "png", "ppm", "tga", "tif", "tiff"};
         case ValueCompletion::ParameterFile:
             return {"vtx"};
+        case ValueCompletion::FilmFile:
+            return {"mp4", "mkv", "webm"};
         default:
             return {};
     }

@@ -21,6 +21,7 @@ enum class ValueCompletion {
     SettingsFile,   // a parameter file, or a picture that carries its settings
     PictureFile,    // a picture in a format halvane-render writes
     ParameterFile,  // a parameter file (.vtx)
+    FilmFile,       // a film halvane-render makes (.mp4, .mkv, .webm)
     ImageOption,    // NAME= of an image file option
     AnyFile,
 };
@@ -40,6 +41,7 @@ struct RenderOption {
     bool TakesValue() const { return value != nullptr; }
     // The value read as this option's kind; UsageError naming the option.
     int32_t Integer(std::string_view text) const;  // within low..high
+    double Real(std::string_view text) const;       // finite
     // A coordinate with every digit given ("." mark): within the doubles'
     // range, though below their smallest (a deep view) is fine.
     std::string Coordinate(std::string_view text) const;

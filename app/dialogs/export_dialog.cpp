@@ -69,6 +69,13 @@ void ExportDialog::propose(int pictureWidth, int pictureHeight, const QString& p
     path_->setText(path);
 }
 
+void ExportDialog::proposeAgain(int width, int height, int samples, const QString& path) {
+    width_->setValue(width);
+    height_->setValue(height);
+    samples_->setCurrentIndex(std::clamp(samples, 1, 4) - 1);
+    path_->setText(path);
+}
+
 ExportChoice ExportDialog::choice() const {
     return ExportChoice{width_->value(), height_->value(), samples_->currentData().toInt(), path_->text().trimmed()};
 }

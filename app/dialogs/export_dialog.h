@@ -29,6 +29,8 @@ public:
 
     // The picture's size times four, 2 by 2 samples, and the proposed file.
     void propose(int pictureWidth, int pictureHeight, const QString& path);
+    // The choice of an earlier export, proposed again.
+    void proposeAgain(int width, int height, int samples, const QString& path);
     ExportChoice choice() const;
 
 private:

@@ -1,6 +1,7 @@
 #include "image_size_dialog.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFormLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -59,12 +60,18 @@ ImageSizeDialog::ImageSizeDialog(QWidget* parent) : QDialog(parent, Qt::Tool | Q
         connect(action, &QAction::triggered, this, [this, size] { setImageSize(size.width, size.height); });
     }
 
+    // The picture's size follows the main window's picture view.
+    fit_ = new QCheckBox(tr("Fit to window"), this);
+    fit_->setObjectName(QStringLiteral("fitToWindow"));
+    connect(fit_, &QCheckBox::clicked, this, &ImageSizeDialog::fitToggled);
+
     auto* form = new QFormLayout;
     form->addRow(tr("Width"), width_);
     form->addRow(tr("Height"), height_);
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(menuBar);
     layout->addLayout(form);
+    layout->addWidget(fit_);
     layout->addWidget(apply_, 0, Qt::AlignRight);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -76,6 +83,10 @@ void ImageSizeDialog::setImageSize(int width, int height) {
     width_->setValue(width);
     height_->setValue(height);
 }
+
+void ImageSizeDialog::setFitToWindow(bool on) { fit_->setChecked(on); }
+
+bool ImageSizeDialog::fitToWindow() const { return fit_->isChecked(); }
 
 int ImageSizeDialog::imageWidth() const { return width_->value(); }
 int ImageSizeDialog::imageHeight() const { return height_->value(); }

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QPushButton;
 class QSpinBox;
 
@@ -17,12 +18,18 @@ public:
     void setImageSize(int width, int height);
     int imageWidth() const;
     int imageHeight() const;
+    // Shows whether the picture fits the window, without signalling.
+    void setFitToWindow(bool on);
+    bool fitToWindow() const;
 
 signals:
     // "Apply": the main window applies the size.
     void applyClicked();
+    // The user turned Fit to window on or off.
+    void fitToggled(bool on);
 
 private:
+    QCheckBox* fit_;
     QSpinBox* width_;
     QSpinBox* height_;
     QPushButton* apply_;

@@ -24,6 +24,7 @@ struct AppHarness {
     // What the save dialog was offered as file name.
     QStringList offeredSaveNames;
     QStringList openFilters;
+    QStringList openFolders;  // where the open dialogs would start
     std::function<int(QDialog&)> modalAnswer = [](QDialog&) { return int(QDialog::Rejected); };
     // Called as each message is recorded, with the window as it is then.
     std::function<void(const QString&)> onMessage;
@@ -32,8 +33,9 @@ struct AppHarness {
     std::function<QString(QWidget*, const QString&, const QString&, const QString&)> realSaveFileDialog;
 
     // With `recordMessages` false, messages show in real message boxes.
+    // `firstStart`: the program remembers nothing of earlier windows.
     explicit AppHarness(std::vector<std::string> pluginFolders = engine::DefaultPluginFolders(),
-                        bool recordMessages = true, const QString& startupFile = QString());
+                        bool recordMessages = true, const QString& startupFile = QString(), bool firstStart = true);
     ~AppHarness();
 
     // Shows the window and waits until the start-up picture is computed.
@@ -58,6 +60,11 @@ struct AppHarness {
 
 // Rows [first, last) of an RGB888 picture of the given width.
 QByteArray Rows(const QByteArray& picture, int width, int first, int last);
+
+// The picture halvane-render makes of the settings' view, formula, methods
+// and size (the New defaults otherwise), as RGB888 bytes; empty (with the
+// reason in `error`) when it fails.
+QByteArray RenderedByTool(const TIterationContext& settings, QString* error = nullptr);
 
 // The desktop-program test classes, each run on its own or by function.
 struct AppTestClass {

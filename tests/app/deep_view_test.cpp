@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 #include <set>
 
 #include "app_fixture.h"
@@ -20,9 +21,16 @@
 #include "dialogs/export_dialog.h"
 #include "image_file.h"
 #include "picture_files.h"
+#include "view_motion.h"
 
 namespace {
 std::string Local(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+void Wheel(QWidget* box, QPoint at, int delta) {
+    QWheelEvent wheel(QPointF(at), QPointF(box->mapToGlobal(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(box, &wheel);
+}
 
 // The seahorse valley (the default Rotate90 shows (y, x)) at `magnification`,
 // with the texts where they say more than the doubles.
@@ -93,6 +101,26 @@ void DeepViewTest::deepViewsThroughFilesStatusBarZoomHistoryAndTheJuliaPick() {
     QCOMPARE(h.form->core().View, deep);
     QCOMPARE(h.PictureBytes(), loadedPicture);
     h.Do(h.A().forward);
+    QCOMPARE(h.form->core().View, zoomed);
+
+    // The wheel and the keys move on the digits too, and Back comes back to them.
+    QTest::qWait(app::ViewMotion::kBurstMilliseconds + 50);
+    Wheel(h.Box(), QPoint(40, 30), 120);
+    Wheel(h.Box(), QPoint(40, 30), 120);
+    QVERIFY(h.WaitUntilIdle());
+    const engine::ExactView wheeled = h.form->core().View;
+    QVERIFY2(wheeled.magnification.rfind("4.83749050823885", 0) == 0, wheeled.magnification.c_str());
+    QVERIFY(wheeled.centerX.size() > 50 && wheeled.centerX != zoomed.centerX);
+    QVERIFY(engine::TextHolds(wheeled.centerX, h.Ctx().CenterX));
+    QCOMPARE(h.form->history().Size(), steps + 2);
+    QTest::qWait(app::ViewMotion::kBurstMilliseconds + 50);
+    h.Do(h.A().viewZoomIn);
+    QVERIFY(h.WaitUntilIdle());
+    QCOMPARE(h.form->core().View.centerX, wheeled.centerX);
+    QCOMPARE(h.form->core().View.centerY, wheeled.centerY);
+    QVERIFY(h.form->core().View.magnification.rfind("9.6749810164777", 0) == 0);
+    h.Do(h.A().back);
+    h.Do(h.A().back);
     QCOMPARE(h.form->core().View, zoomed);
 
     // Save As writes the digits into the parameter file and the picture.

@@ -16,6 +16,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
+#include <QApplication>
 
 #include "app_fixture.h"
 #include "dialogs/colour_mixing_dialog.h"
@@ -119,6 +120,9 @@ void DialogTest::colourBarsAndSpinEditsAreCoupled() {
     QCOMPARE(bar("RedStartBar")->value(), 32);
     spin("RedStart")->setValue(30.5);
     QCOMPARE(bar("RedStartBar")->value(), 30);
+    // Keys go to the window the user works in (the picture's keys stay with the picture).
+    dialog->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(dialog));
     bar("GreenStartBar")->setFocus();
     QTest::keyClick(bar("GreenStartBar"), Qt::Key_Right);
     QCOMPARE(spin("GrnStart")->value(), 18.0);

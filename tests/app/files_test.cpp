@@ -78,9 +78,9 @@ void FileTest::saveAsThenLoadFromParameterFileGivesTheSamePicture() {
     QCOMPARE(imaging::LoadImageFile(QFile::encodeName(path).toStdString(), written), std::string());
     QCOMPARE(BytesOf(written), saved);
 
-    // The next Save As offers the saved name without its extension.
+    // The next Save As offers the saved name without its extension, in the folder saved to.
     h->A().saveAs->trigger();
-    QCOMPARE(h->offeredSaveNames.value(1), QStringLiteral("pic"));
+    QCOMPARE(h->offeredSaveNames.value(1), Path("pic"));
 
     h->Do(h->A().newPicture);
     QVERIFY(h->PictureBytes() != saved);
@@ -281,7 +281,7 @@ void FileTest::aLoadWhileComputingReadsTheChosenFile() {
     QTRY_COMPARE(h->messages, QStringList{QStringLiteral("Error reading parameter file")});
     QVERIFY(h->WaitUntilIdle());
     h->A().saveAs->trigger();
-    QCOMPARE(h->offeredSaveNames.last(), QStringLiteral("two"));
+    QCOMPARE(h->offeredSaveNames.last(), Path("two"));
 }
 
 void FileTest::aLoadedPictureComesBackExactlyWithTheDialogsOpen() {
@@ -421,7 +421,7 @@ void FileTest::theCaptionMarksSettingsThatDifferFromTheFile() {
     expectCaption(QStringLiteral("halvane-ware"), false);
     QCOMPARE(h->form->currentFile(), QString());
     h->A().saveAs->trigger();
-    QCOMPARE(h->offeredSaveNames.last(), QStringLiteral("halvane-"));
+    QCOMPARE(h->offeredSaveNames.last(), Path("halvane-"));  // in the folder last saved to
 }
 
 static RegisterAppTests registration("FileTest", [] { return std::make_unique<FileTest>(); });

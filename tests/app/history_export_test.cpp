@@ -8,6 +8,7 @@
 
 #include "app_fixture.h"
 #include "image_file.h"
+#include "picture_files.h"
 #include "supersampling.h"
 
 namespace {
@@ -124,6 +125,15 @@ void HistoryExportTest::exportWritesTheAveragedPictureAndLeavesTheWindowAlone() 
     imaging::Picture expected;
     QCOMPARE(engine::ComputeSupersampled(job, expected, quiet), engine::SupersampleOutcome::Done);
     QCOMPARE(BytesOf(written), BytesOf(expected));
+    // The picture carries its settings at its size, and its samples.
+    std::string error;
+    const std::optional<params::SettingsRecord> carried = params::ReadSettingsFromPicture(Local(path), error);
+    QVERIFY2(carried.has_value(), error.c_str());
+    QCOMPARE(carried->width, 96);
+    QCOMPARE(carried->height, 72);
+    QCOMPARE(Restored(*carried).FormulaNo, 7);
+    QCOMPARE(Restored(*carried).Magnification, Restored(settings).Magnification);
+    QCOMPARE(carried->samples, 3);
 
     // Nothing on screen moved.
     QCOMPARE(h.PictureBytes(), onScreen);
@@ -148,6 +158,8 @@ void HistoryExportTest::aCancelledExportLeavesNoFile() {
     QVERIFY(done.wait(60000));
     QCOMPARE(done.at(0).at(0).toBool(), true);
     QVERIFY(!QFile::exists(path));
+    // Nothing of the bands written so far is left, under any name.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("huge.vtx"))));
     QVERIFY(h.A().exportPicture->isEnabled());
     QCOMPARE(h.form->statusNotice(), QStringLiteral("Export cancelled"));

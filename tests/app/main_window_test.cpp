@@ -135,7 +135,7 @@ void MainWindowTest::menusAndToolBarsCarryTheirCaptions() {
     AppHarness h;
     QStringList titles;
     for (QAction* menu : h.form->menuBar()->actions()) titles << Plain(menu->text());
-    QCOMPARE(titles, (QStringList{"File", "Image", "Formula", "Render", "Mix'", "Mix''", "rgb", "dlgs", "Help"}));
+    QCOMPARE(titles, (QStringList{"File", "Image", "Formula", "Render", "Mix'", "Mix''", "rgb", "dlgs", "View", "Help"}));
 
     const auto items = [&h](int index) {
         QStringList texts;
@@ -143,11 +143,11 @@ void MainWindowTest::menusAndToolBarsCarryTheirCaptions() {
             texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
         return texts;
     };
-    QCOMPARE(items(0), (QStringList{"New", "Open", "Save As", "Export Picture...", "Load From Parameter File",
-                                    "Options", "-", "Exit"}));
+    QCOMPARE(items(0), (QStringList{"New", "Open", "Save As", "Export Picture...", "Copy Picture",
+                                    "Load From Parameter File", "Options", "-", "Exit"}));
     QCOMPARE(items(1), (QStringList{"Draw", "Clear Rectangle", "Julia Mode", "Inside Out", "-", "Rotate90",
                                     "Rotate90Mirror", "Mirror", "-", "Reset Coordinates", "Back", "Forward", "-",
-                                    "Fit Colours to Picture"}));
+                                    "Fit Colours to Picture", "-", "Fit to Window"}));
     QCOMPARE(items(2).at(1), QStringLiteral("1.)  z=z*z+c, N-set"));
     QCOMPARE(items(2).at(6), QStringLiteral("6.) z = (c/cos(z))^2; "));
     QCOMPARE(items(3).size(), 9);
@@ -159,7 +159,9 @@ void MainWindowTest::menusAndToolBarsCarryTheirCaptions() {
     QCOMPARE(items(5).at(15), QStringLiteral("26.)"));
     QCOMPARE(items(6), (QStringList{"1.) RGB", "2.) RBG", "3.) GBR", "4.) GRB", "5.) BRG", "6.) BGR"}));
     QCOMPARE(items(7), (QStringList{"Color Controls", "Parameters", "XY Size"}));
-    QCOMPARE(items(8), (QStringList{"About"}));
+    QCOMPARE(items(8), (QStringList{"Zoom In", "Zoom Out", "-", "Pan Left", "Pan Right", "Pan Up", "Pan Down", "-",
+                                    "Full Screen"}));
+    QCOMPARE(items(9), (QStringList{"About"}));
 
     QStringList popup;
     for (QAction* a : h.form->pictureMenu()->actions()) popup << (a->isSeparator() ? QStringLiteral("-") : a->text());

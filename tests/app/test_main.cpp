@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QLocale>
 #include <QMetaMethod>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <clocale>
 #include <cstdio>
@@ -40,6 +42,9 @@ int main(int argc, char** argv) {
     // The program's own application object: what a handler throws is caught.
     app::GuardedApplication application(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
+    // What the program remembers goes to a folder of this run's own.
+    QTemporaryDir configHome;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configHome.path());
     if (argc == 3 && QByteArray(argv[1]) == "--screenshot") return TakeScreenshot(QString::fromLocal8Bit(argv[2]));
     const char* onlyClass = argc >= 2 ? argv[1] : nullptr;
     int failures = 0;

@@ -197,6 +197,52 @@ TEST(DeepNavigation, ContinuousMotionsKeepThePointAndComeBack) {
     EXPECT_EQ(view, start);
 }
 
+// The window's wheel: by the doubles, bit for bit, while the view is
+// shallow; on past them with every digit; and a Zoom afterwards (the view
+// as its own pick) keeps the digits.
+TEST(DeepNavigation, TheWheelGoesOnPastTheDoubles) {
+    TIterationContext ctx = StartView();
+    TIterationContext doubles = ctx;
+    ExactView view;
+    const double notch = 1.4142135623730951;
+    int notches = 0;
+    for (; ctx.Magnification < 1e9; ++notches) {
+        ASSERT_TRUE(ZoomAtPosition(ctx, view, 101.5, 33.25, notch));
+        ASSERT_TRUE(ZoomAtPixel(doubles, 101.5, 33.25, notch));
+        ASSERT_EQ(std::memcmp(&ctx, &doubles, sizeof ctx), 0) << notches;
+        ASSERT_TRUE(view.Empty());
+    }
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_TRUE(ZoomAtPosition(ctx, view, 101.5 + i % 7, 33.25, notch)) << i;
+        ExpectTextsInCharge(ctx, view);
+    }
+    ASSERT_FALSE(view.magnification.empty());
+    const mpfr_prec_t bits = exact::BitsForDigits(40);
+    const Real m = exact::Parse(view.magnification, bits);
+    EXPECT_GT(m, Real("1e38", bits));
+    EXPECT_LT(m, Real("1e40", bits));
+    const ExactPoint a = ExactPlanePoint(ctx, view, 10, 10, 1);
+    const ExactPoint b = ExactPlanePoint(ctx, view, 11, 10, 1);
+    EXPECT_NE(a.x, b.x);
+
+    // Keys: zoom about the centre keeps the centre's digits; pans by pixels.
+    const ExactView before = view;
+    ASSERT_TRUE(ZoomAboutCentre(ctx, view, 2.0));
+    EXPECT_EQ(view.centerX, before.centerX);
+    EXPECT_EQ(view.centerY, before.centerY);
+    ASSERT_TRUE(PanByPixels(ctx, view, 16, 0));
+    ASSERT_TRUE(PanByPixels(ctx, view, -16, 0));
+    ASSERT_TRUE(ZoomAboutCentre(ctx, view, 0.5));
+    EXPECT_EQ(view, before);
+
+    // Draw after the wheel: the picked view is the view, every digit.
+    ExactPick pick;
+    PickTheView(ctx, view, pick);
+    ZoomIntoPick(ctx, view, pick);
+    EXPECT_EQ(view, before);
+    ExpectTextsInCharge(ctx, view);
+}
+
 TEST(DeepNavigation, JuliaPickResetAndAStalePick) {
     TIterationContext ctx = StartView();
     ExactView view;

@@ -127,9 +127,9 @@ public:
         core.CurrentImage = &picture;
     }
 
-    imaging::Picture Generate(const Settings& s) {
+    imaging::Picture Generate(const Settings& s, engine::ComputeOrder order = engine::ComputeOrder::Rows) {
         Prepare(s, imaging::Picture(s.width, s.height));
-        EXPECT_TRUE(core.Generate());
+        EXPECT_TRUE(core.Generate(std::nullopt, order));
         return picture;
     }
 
@@ -217,6 +217,69 @@ TEST(Generation, PicturesAreIdenticalOnOneOrManyThreadsAndMatchASequentialRun) {
     EXPECT_EQ(single.core.ThreadCount(), 1);
 }
 
+// Coarse to fine: every pixel is computed once, exactly, whatever the order;
+// the record and the render buffers end as a run row after row leaves them.
+TEST(Generation, PassesGiveTheSamePictureRecordAndBuffersAsASequentialRun) {
+    auto referencePlugin = engine::LoadPrivateCopy(BuiltPluginPath());
+    ASSERT_NE(referencePlugin, nullptr);
+    SequentialReference reference(referencePlugin->FormulaEntry());
+    CoreUnderTest single(1);
+    CoreUnderTest many(3);
+    int index = 0;
+    for (const Settings& s : CoverAllMethods()) {
+        SCOPED_TRACE("picture " + std::to_string(index++) + ": formula " + std::to_string(s.formula) +
+                     " render " + std::to_string(s.render) + " blend " + std::to_string(s.blend));
+        const imaging::Picture expected = reference.Generate(s);
+        EXPECT_TRUE(single.Generate(s, engine::ComputeOrder::Passes) == expected);
+        EXPECT_TRUE(many.Generate(s, engine::ComputeOrder::Passes) == expected);
+        for (CoreUnderTest* run : {&single, &many}) {
+            EXPECT_EQ(run->core.Context.CRe, reference.ctx.CRe);
+            EXPECT_EQ(run->core.Context.CIm, reference.ctx.CIm);
+            EXPECT_EQ(run->core.Context.ZIm, reference.ctx.ZIm);
+            EXPECT_EQ(run->core.Context.RenderX, reference.ctx.RenderX);
+            EXPECT_EQ(run->core.Context.IterCount, reference.ctx.IterCount);
+            EXPECT_TRUE(SameBits(run->core.Buffers.X, reference.buffers.X));
+            EXPECT_TRUE(SameBits(run->core.Buffers.Y, reference.buffers.Y));
+        }
+    }
+}
+
+// Until a finer pass reaches it, a block shows its computed pixel; a
+// picture smaller than the image (an opened file) takes what falls in it.
+TEST(Generation, EachPassShowsBlocksOfExactPixels) {
+    auto referencePlugin = engine::LoadPrivateCopy(BuiltPluginPath());
+    SequentialReference reference(referencePlugin->FormulaEntry());
+    Settings s;
+    s.width = 43;
+    s.height = 29;
+    imaging::Picture opened(30, 21);
+    const imaging::Picture expected = reference.Generate(s, {}, &opened);
+    CoreUnderTest run(2);
+    run.Prepare(s, opened);
+    ASSERT_TRUE(run.core.BeginGeneration(std::nullopt, engine::ComputeOrder::Passes));
+    std::vector<int32_t> blocksSeen;
+    int32_t rowsLeft = s.height;  // for the busy caption: down to 1
+    while (run.core.RowsRemain()) {
+        run.core.ComputeRow();
+        EXPECT_LE(run.core.RowsLeft(), rowsLeft);
+        EXPECT_GE(run.core.RowsLeft(), 1);
+        rowsLeft = run.core.RowsLeft();
+        if (run.core.LastJobEndedPass()) {
+            const int32_t block = run.core.LastBlock();
+            blocksSeen.push_back(block);
+            for (int32_t y = 0; y < opened.Height(); ++y)
+                for (int32_t x = 0; x < opened.Width(); ++x)
+                    ASSERT_EQ(run.picture.Pixel(x, y), expected.Pixel(x - x % block, y - y % block))
+                        << "block " << block << " at " << x << "," << y;
+        }
+        run.core.NextRow();
+    }
+    run.core.EndGeneration();
+    EXPECT_EQ(rowsLeft, 1);
+    EXPECT_EQ(blocksSeen, (std::vector<int32_t>{8, 4, 2, 1}));
+    EXPECT_TRUE(run.picture == expected);
+}
+
 TEST(Generation, FallsBackToFewerThreadsWhenNoPrivateInstanceCanBeMade) {
     const char* saved = std::getenv("TMPDIR");
     const std::string savedValue = saved ? saved : "";
@@ -247,6 +310,13 @@ TEST(Generation, SmallerPictureAndUnwrittenPixelsMatchASequentialRun) {
     EXPECT_TRUE(many.picture == expected);
     EXPECT_EQ(many.picture.Width(), 30);
     EXPECT_EQ(many.picture.Pixel(20, 20), imaging::PackColour(9, 99, 199));
+    // In passes no block covers a pixel that keeps its colour.
+    opened.SetPixel(8, 8, imaging::PackColour(1, 2, 3));
+    const imaging::Picture expectedToo = reference.Generate(s, {}, &opened);
+    CoreUnderTest passes(2);
+    passes.Prepare(s, opened);
+    passes.core.Generate(std::nullopt, engine::ComputeOrder::Passes);
+    EXPECT_TRUE(passes.picture == expectedToo);
 }
 
 TEST(Generation, SettingsChangedBetweenRowsActFromTheNextRow) {

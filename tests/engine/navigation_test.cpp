@@ -2,6 +2,9 @@
 // 320 by 240 picture of the reset view.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+
 #include "picture_settings.h"
 #include "view_navigation.h"
 
@@ -56,6 +59,74 @@ TEST(Navigation, ThePointShownFollowsTheRotation) {
     EXPECT_EQ(engine::PointShown(p, 2).y, -0.25);
     EXPECT_EQ(engine::PointShown(p, 3).x, -0.25);
     EXPECT_EQ(engine::PointShown(p, 3).y, 0.5);
+}
+
+// Wheel, pinch, drag and keys: the plane point under the cursor stays, a
+// drag moves the content by whole pixel steps, and the preview's mapping
+// puts the old picture where the new one will show the same points.
+TEST(Navigation, ZoomAndPanKeepThePointsUnderTheCursor) {
+    struct Case {
+        int32_t width, height;
+        double centerX, centerY, magnification;
+        double px, py, factor;
+    };
+    const Case cases[] = {
+        {320, 240, 0.0, 0.0, 1.0, 100.25, 37.5, 1.4142135623730951},
+        {1280, 800, -0.7435, 0.1314, 200.0, 0.0, 799.0, 1.0 / 1.4142135623730951},
+        {7, 1000, 3.0, -2.0, 0.01, 6.5, 0.0, 1.0905077326652577},
+        {2560, 1600, -1.25, 0.02, 1e6, 1700.0, 1234.0, 2.0},
+    };
+    for (const Case& c : cases) {
+        TIterationContext ctx{};
+        ctx.ImageWidth = c.width;
+        ctx.ImageHeight = c.height;
+        ctx.CenterX = c.centerX;
+        ctx.CenterY = c.centerY;
+        ctx.Magnification = c.magnification;
+        const engine::PixelGrid before = engine::GridOf(ctx);
+        // The grid is the one a generation computes.
+        TIterationContext fitted = ctx;
+        engine::FitViewToImage(fitted);
+        EXPECT_EQ(before.xMin, fitted.XMin);
+        EXPECT_EQ(before.stepY, (fitted.YMax - fitted.YMin) / c.height);
+
+        ASSERT_TRUE(engine::ZoomAtPixel(ctx, c.px, c.py, c.factor));
+        EXPECT_DOUBLE_EQ(ctx.Magnification, c.magnification * c.factor);
+        const engine::PixelGrid after = engine::GridOf(ctx);
+        const double scale = std::fabs(before.stepX) * 1e-6 + 1e-15;
+        EXPECT_NEAR(after.xMin + c.px * after.stepX, before.xMin + c.px * before.stepX, scale);
+        EXPECT_NEAR(after.yMin + c.py * after.stepY, before.yMin + c.py * before.stepY, scale);
+        // The preview puts the old pixel under the cursor under the cursor, scaled by the factor.
+        const engine::GridMapping m = engine::MapGrid(before, after);
+        EXPECT_NEAR(m.scaleX, c.factor, 1e-9 * c.factor);
+        EXPECT_NEAR(c.px * m.scaleX + m.offsetX, c.px, 1e-6);
+        EXPECT_NEAR(c.py * m.scaleY + m.offsetY, c.py, 1e-6);
+
+        const TIterationContext unpanned = ctx;
+        ASSERT_TRUE(engine::PanByPixels(ctx, 12.0, -3.0));
+        const engine::GridMapping moved = engine::MapGrid(engine::GridOf(unpanned), engine::GridOf(ctx));
+        EXPECT_NEAR(moved.offsetX, 12.0, 1e-6);
+        EXPECT_NEAR(moved.offsetY, -3.0, 1e-6);
+        EXPECT_EQ(ctx.Magnification, unpanned.Magnification);
+
+        // About the centre, the centre stays exactly.
+        ASSERT_TRUE(engine::ZoomAboutCentre(ctx, 2.0));
+        EXPECT_EQ(ctx.CenterX, unpanned.CenterX - 12.0 * engine::GridOf(unpanned).stepX);
+        EXPECT_EQ(ctx.Magnification, unpanned.Magnification * 2.0);
+    }
+    // What would not be a view changes nothing.
+    TIterationContext ctx{};
+    ctx.ImageWidth = 16;
+    ctx.ImageHeight = 16;
+    ctx.Magnification = 1e300;
+    const TIterationContext kept = ctx;
+    EXPECT_FALSE(engine::ZoomAtPixel(ctx, 1.0, 1.0, 1e10));
+    EXPECT_FALSE(engine::ZoomAtPixel(ctx, 1.0, 1.0, 0.0));
+    EXPECT_FALSE(engine::ZoomAboutCentre(ctx, -2.0));
+    ctx.Magnification = 1e-300;
+    EXPECT_FALSE(engine::PanByPixels(ctx, 1e300, 0.0));
+    ctx.Magnification = kept.Magnification;
+    EXPECT_EQ(std::memcmp(&ctx, &kept, sizeof ctx), 0);
 }
 
 }  // namespace
