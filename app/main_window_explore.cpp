@@ -189,7 +189,7 @@ void MainWindow::copyPicture() {
                        QImage::Format_RGB888);
     auto* data = new QMimeData;
     data->setImageData(image.copy());
-    data->setText(QString::fromStdString(params::SettingsComment(params::RecordSettings(core_.Context))));
+    data->setText(QString::fromStdString(params::SettingsComment(params::RecordSettings(core_.Context, core_.View))));
     QGuiApplication::clipboard()->setMimeData(data);
 }
 

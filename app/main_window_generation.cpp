@@ -82,7 +82,7 @@ void MainWindow::startGeneration(engine::ComputeOrder order) {
     if (std::exchange(restoringHistory_, false)) {
         // a step of the history, restored
     } else if (sameStep && core_.Context.ImageWidth > 0 && core_.Context.ImageHeight > 0) {
-        history_.ReplaceCurrent(params::RecordSettings(core_.Context));
+        history_.ReplaceCurrent(params::RecordSettings(core_.Context, core_.View));
     } else {
         recordHistory();
     }

@@ -109,16 +109,16 @@ QSize ViewMotion::targetSize() const {
     return QSize(core_.Context.ImageWidth, core_.Context.ImageHeight);
 }
 
-engine::PixelGrid ViewMotion::targetGrid() {
+TIterationContext ViewMotion::targetRecord() const {
     TIterationContext target = core_.Context;
     const QSize size = targetSize();
     target.ImageWidth = size.width();
     target.ImageHeight = size.height();
-    return engine::GridOf(target);
+    return target;
 }
 
-engine::PixelGrid ViewMotion::shownGrid() const {
-    return engine::PixelGrid{core_.ImageXMin, core_.ImageYMin, core_.StepX, core_.StepY};
+engine::GridMapping ViewMotion::shownToTarget() const {
+    return engine::MapViews(shown_, shownView_, targetRecord(), core_.View);
 }
 
 bool ViewMotion::changeView(const std::function<bool(TIterationContext&, engine::ExactView&)>& change) {
@@ -167,7 +167,7 @@ void ViewMotion::panStep(int columns, int rows) {
 }
 
 void ViewMotion::showAndCompute() {
-    view_.setPreview(engine::MapGrid(shownGrid(), targetGrid()));
+    view_.setPreview(shownToTarget());
     // On the screen now, before anything is computed for it.
     view_.pictureBox()->repaint();
     if (host_.viewChanged) host_.viewChanged();
@@ -194,11 +194,10 @@ void ViewMotion::prepareView() {
     std::unique_ptr<imaging::Picture> preview = std::move(spare_);
     if (!preview || preview->Width() != size.width() || preview->Height() != size.height())
         preview = std::make_unique<imaging::Picture>(size.width(), size.height());
-    const engine::PixelGrid from = shownGrid();
+    const engine::GridMapping mapping = shownToTarget();
     ctx.ImageWidth = size.width();
     ctx.ImageHeight = size.height();
-    if (const imaging::Picture* shown = view_.picture())
-        Resample(*shown, engine::MapGrid(from, engine::GridOf(ctx)), *preview);
+    if (const imaging::Picture* shown = view_.picture()) Resample(*shown, mapping, *preview);
     spare_ = view_.setPicture(std::move(preview));
     core_.CurrentImage = view_.picture();
     view_.pictureChanged();
@@ -209,6 +208,9 @@ void ViewMotion::generationStarted() {
     burstGeneration_ = ownStart_ ? host_.generationCount() : -1;
     ownStart_ = false;
     lastRepaint_.restart();
+    // The picture on the screen is this generation's from now on.
+    shown_ = core_.Context;
+    shownView_ = core_.View;
 }
 
 void ViewMotion::jobTaken() {
@@ -224,7 +226,7 @@ void ViewMotion::jobTaken() {
 
 void ViewMotion::onViewResized() {
     if (!view_.fitToWindow() || !host_.canCompute()) return;
-    const engine::GridMapping mapping = engine::MapGrid(shownGrid(), targetGrid());
+    const engine::GridMapping mapping = shownToTarget();
     if (targetSize() == QSize(core_.Context.ImageWidth, core_.Context.ImageHeight) && mapping == engine::GridMapping{} &&
         !pending_) {
         view_.clearPreview();

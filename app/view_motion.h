@@ -87,9 +87,9 @@ protected:
 private:
     // The record's view at the size the next picture will have.
     QSize targetSize() const;
-    engine::PixelGrid targetGrid();
-    // The grid of the picture shown (the generation's last start).
-    engine::PixelGrid shownGrid() const;
+    TIterationContext targetRecord() const;
+    // Where the picture shown (the last generation's) lies on the target's.
+    engine::GridMapping shownToTarget() const;
     // Runs `change` on the record at the target size; keeps the result
     // only when it returns true.
     bool changeView(const std::function<bool(TIterationContext&, engine::ExactView&)>& change);
@@ -103,6 +103,8 @@ private:
     void finishDrag(QPointF at, QObject* watched);
 
     engine::GenerationCore& core_;
+    TIterationContext shown_{};  // the record and view of the picture shown
+    engine::ExactView shownView_;
     PictureView& view_;
     Host host_;
 

@@ -430,4 +430,22 @@ GridMapping MapGrid(const PixelGrid& from, const PixelGrid& to) {
     return m;
 }
 
+GridMapping MapViews(const TIterationContext& from, const ExactView& fromView, const TIterationContext& to,
+                     const ExactView& toView) {
+    if (!NavigatesExactly(from, fromView) && !NavigatesExactly(to, toView)) return MapGrid(GridOf(from), GridOf(to));
+    const exact::PrecisionScope scope(std::max(BitsFor(from, fromView, 10), BitsFor(to, toView, 10)));
+    const mpfr_prec_t bits = mpfr_get_default_prec();
+    const ExactFrame a = FrameOf(from, fromView, bits);
+    const ExactFrame b = FrameOf(to, toView, bits);
+    const auto size = [bits](int32_t pixels) { return Real(pixels > 0 ? pixels : 1, bits); };
+    const Real stepAX = 2 * a.hx / size(from.ImageWidth), stepAY = 2 * a.hy / size(from.ImageHeight);
+    const Real stepBX = 2 * b.hx / size(to.ImageWidth), stepBY = 2 * b.hy / size(to.ImageHeight);
+    GridMapping m;
+    m.scaleX = exact::NearestOf(stepAX / stepBX);
+    m.scaleY = exact::NearestOf(stepAY / stepBY);
+    m.offsetX = exact::NearestOf(((a.cx - a.hx) - (b.cx - b.hx)) / stepBX);
+    m.offsetY = exact::NearestOf(((a.cy - a.hy) - (b.cy - b.hy)) / stepBY);
+    return m;
+}
+
 }  // namespace engine

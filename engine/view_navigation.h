@@ -174,5 +174,10 @@ struct GridMapping {
     bool operator==(const GridMapping&) const = default;
 };
 GridMapping MapGrid(const PixelGrid& from, const PixelGrid& to);
+// The same for the pictures of two views at their records' sizes: on the
+// exact digits where either view is navigated exactly (doubles cannot tell
+// a deep picture's pixels apart), else MapGrid(GridOf(from), GridOf(to)).
+GridMapping MapViews(const TIterationContext& from, const ExactView& fromView, const TIterationContext& to,
+                     const ExactView& toView);
 
 }  // namespace engine

@@ -2,6 +2,8 @@
 // gone back to; exported pictures that carry their settings and samples;
 // Fit Colours to Picture; views that are not numbers.
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
@@ -113,6 +115,9 @@ void DeepViewTest::deepViewsThroughFilesStatusBarZoomHistoryAndTheJuliaPick() {
     QVERIFY(wheeled.centerX.size() > 50 && wheeled.centerX != zoomed.centerX);
     QVERIFY(engine::TextHolds(wheeled.centerX, h.Ctx().CenterX));
     QCOMPARE(h.form->history().Size(), steps + 2);
+    h.A().copyPicture->trigger();  // the settings as text, every digit
+    QVERIFY(QGuiApplication::clipboard()->text().contains(
+        QStringLiteral("Magnification=%1").arg(QString::fromStdString(wheeled.magnification))));
     QTest::qWait(app::ViewMotion::kBurstMilliseconds + 50);
     h.Do(h.A().viewZoomIn);
     QVERIFY(h.WaitUntilIdle());
@@ -122,6 +127,9 @@ void DeepViewTest::deepViewsThroughFilesStatusBarZoomHistoryAndTheJuliaPick() {
     h.Do(h.A().back);
     h.Do(h.A().back);
     QCOMPARE(h.form->core().View, zoomed);
+    h.Do(h.A().forward);  // the burst's one step, every digit of its last view
+    QCOMPARE(h.form->core().View, wheeled);
+    h.Do(h.A().back);
 
     // Save As writes the digits into the parameter file and the picture.
     h.saveAnswers << dir.filePath(QStringLiteral("deep.png"));

@@ -181,14 +181,25 @@ TEST(DeepNavigation, ContinuousMotionsKeepThePointAndComeBack) {
     SetFromText(view.magnification, ctx.Magnification, view.magnification);
     const ExactView start = view;
     const ExactPoint under = ExactPlanePoint(ctx, view, 37, 90, 3);
+    const TIterationContext startCtx = ctx;
     ASSERT_TRUE(ZoomAtPositionExactly(ctx, view, 37, 90, 8.0));
     EXPECT_EQ(view.magnification, "3.0000000000000000001E41");
+    // The preview: the old picture scaled by 8 about that position.
+    GridMapping m = MapViews(startCtx, start, ctx, view);
+    EXPECT_NEAR(m.scaleX, 8.0, 1e-12);
+    EXPECT_NEAR(m.scaleY, 8.0, 1e-12);
+    EXPECT_NEAR(37 * m.scaleX + m.offsetX, 37.0, 1e-6);
+    EXPECT_NEAR(90 * m.scaleY + m.offsetY, 90.0, 1e-6);
     const ExactPoint after = ExactPlanePoint(ctx, view, 37, 90, 3);
     EXPECT_EQ(after.x.substr(0, under.x.size() - 3), under.x.substr(0, under.x.size() - 3));
     ASSERT_TRUE(ZoomAtPositionExactly(ctx, view, 37, 90, 0.125));
     EXPECT_EQ(view, start);
     ASSERT_TRUE(PanByPixelsExactly(ctx, view, 3.5, -2));
     EXPECT_NE(view.centerX, start.centerX);
+    m = MapViews(startCtx, start, ctx, view);
+    EXPECT_NEAR(m.offsetX, 3.5, 1e-6);
+    EXPECT_NEAR(m.offsetY, -2.0, 1e-6);
+    EXPECT_NEAR(m.scaleX, 1.0, 1e-12);
     ASSERT_TRUE(PanByPixelsExactly(ctx, view, -3.5, 2));
     EXPECT_EQ(view, start);
     ExpectTextsInCharge(ctx, view);
