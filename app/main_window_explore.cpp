@@ -105,6 +105,8 @@ void MainWindow::createExploreActions(QMenu* file, QMenu* image, QMenu* help) {
 
 void MainWindow::computeView(std::function<void()> prepare, bool sameStep) {
     if (refuseWithoutPlugin()) return;
+    // The view in passes makes way for the new one part way through its job.
+    if (generating_ && core_.InPasses()) core_.GiveWay();
     runBetweenRows([this, prepare = std::move(prepare), sameStep] {
         prepare();
         historySameStep_ = sameStep;

@@ -42,13 +42,17 @@ double Median(std::vector<double> values) {
     return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
-// Runs the event loop until `done` or the time is up.
+// Runs the event loop until `done` or the time is up. It sleeps between
+// events, as the program's own loop does: polling would take a core from
+// the computing threads.
 bool WaitFor(const std::function<bool()>& done, int milliseconds = 60000) {
     QElapsedTimer timer;
     timer.start();
+    QTimer wake;  // to see the time run out
+    wake.start(100);
     while (!done()) {
         if (timer.elapsed() > milliseconds) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

@@ -140,6 +140,8 @@ struct GenerationCore::RowJob {
     std::function<void(size_t)> task;
     bool deep = false;  // computed by the deep path
     bool skip = false;  // nothing to compute: the reference orbit was stopped
+    bool mayGiveWay = false;  // a job of the passes: GiveWay() cuts it short
+    std::atomic<bool> gaveWay{false};
 };
 
 GenerationCore::GenerationCore(GenerationHost& host) : host_(host) {}
@@ -246,6 +248,8 @@ bool GenerationCore::BeginGeneration(const std::optional<ParameterDialogValues>&
     lastJobEndedPass_ = false;
     host_.SetAbortEnabled(true);
     StopRequested = false;
+    giveWay_.store(false, std::memory_order_relaxed);
+    redoJob_ = false;
     IterationsDone = 0;
     PixelY = passes_ && !passes_->Done() ? passes_->Current().runs.front().row : 0;
     ParamsValid = true;
@@ -333,6 +337,8 @@ void GenerationCore::PrepareRow() {
     }
     job.lastPixel = main;
     job.skip = false;
+    job.mayGiveWay = passes_.has_value();
+    job.gaveWay.store(false, std::memory_order_relaxed);
     job.deep = deepPicture_ && PrepareDeepRow();
     const int32_t threads = static_cast<int32_t>(workers_.size());
     for (int32_t i = 0; i < threads; ++i) {
@@ -354,14 +360,21 @@ void GenerationCore::ComputePixels(Worker& worker) {
     worker.orbit.Y[0] = job.entryZero;
     if (job.pixels == 0 || job.skip) return;
     if (job.deep) worker.deep.Prepare(job.start.Maxit);
-    if (worker.jobPixels.Width() != job.width) {
-        worker.jobPixels = imaging::Picture(job.width, 2, imaging::Picture::WideRows{});
+    // A job's pixels wait in rows of the picture's width: a run may start in
+    // one row and end in the next.
+    const int32_t rows = static_cast<int32_t>((job.pixels + job.width - 1) / std::max(job.width, 1)) + 1;
+    if (worker.jobPixels.Width() != job.width || worker.jobPixels.Height() < rows) {
+        worker.jobPixels = imaging::Picture(job.width, std::max(rows, 2), imaging::Picture::WideRows{});
     }
     if (job.keepRenderValues) {
         worker.renderX.resize(static_cast<size_t>(job.pixels));
         worker.renderY.resize(static_cast<size_t>(job.pixels));
     }
     for (;;) {
+        if (job.mayGiveWay && giveWay_.load(std::memory_order_relaxed)) {
+            job.gaveWay.store(true, std::memory_order_relaxed);
+            return;
+        }
         uint64_t stretch = worker.stretch.load(std::memory_order_acquire);
         if (NextOf(stretch) >= EndOf(stretch)) {
             if (!TakeOverColumns(worker)) return;
@@ -489,7 +502,15 @@ void GenerationCore::ComputeRun(Worker& worker, const PixelRun& run, int64_t bas
     }
 }
 
-int32_t GenerationCore::GoOn(void* core) { return static_cast<GenerationCore*>(core)->StopRequested ? 0 : 1; }
+int32_t GenerationCore::GoOn(void* core) {
+    const GenerationCore& self = *static_cast<GenerationCore*>(core);
+    if (self.StopRequested) return 0;
+    if (self.job_->mayGiveWay && self.giveWay_.load(std::memory_order_relaxed)) {
+        self.job_->gaveWay.store(true, std::memory_order_relaxed);
+        return 0;
+    }
+    return 1;
+}
 
 bool GenerationCore::PrepareDeepRow() {
     if (!deepLibrary_) {
@@ -564,6 +585,7 @@ void GenerationCore::FinishRow() {
         std::rethrow_exception(std::exchange(rowFault_, nullptr));
     }
     const RowJob& job = *job_;
+    const bool gaveWay = job.gaveWay.load(std::memory_order_relaxed);
     imaging::Picture& picture = CurrentImage != nullptr ? *CurrentImage : NoPicture();
     for (const auto& owned : workers_) {
         Worker& worker = *owned;
@@ -605,8 +627,8 @@ void GenerationCore::FinishRow() {
                         Buffers.AtY(column, run.row) = worker.renderY[static_cast<size_t>(index)];
                     }
                 }
-                // A job stopped part way (the deep path stops within a run) is not counted.
-                if (job.fillValues && run.row >= 0 && run.row < Values.height && !StopRequested) {
+                // A job stopped part way (Abort, or giving way) is not counted.
+                if (job.fillValues && run.row >= 0 && run.row < Values.height && !StopRequested && !gaveWay) {
                     const size_t at = static_cast<size_t>(run.row) * static_cast<size_t>(Values.width);
                     for (int64_t index = from; index < to; ++index) {
                         const int32_t column = run.Column(static_cast<int32_t>(index - base));
@@ -633,12 +655,17 @@ void GenerationCore::FinishRow() {
     }
     // Leave the record as the last pixel left it, as a one-by-one run would;
     // settings changed while the row was computed stay.
-    if (job.lastIndex >= 0) CopyPixelState(job.lastPixel, Context);
+    if (job.lastIndex >= 0 && !gaveWay) CopyPixelState(job.lastPixel, Context);
     Context.OrbitX = workers_[0]->orbit.X.data();
     Context.OrbitY = workers_[0]->orbit.Y.data();
     PixelX = job.width;
     lastBlock_ = job.block;
-    lastJobEndedPass_ = passes_ && passes_->EndsPass();
+    lastJobEndedPass_ = passes_ && passes_->EndsPass() && !gaveWay;
+    if (gaveWay) {
+        // Unless a new generation replaces this one, the job is done again, whole.
+        redoJob_ = true;
+        giveWay_.store(false, std::memory_order_relaxed);
+    }
     ReportFaults(faultsSeen_, faultsReported_);
 }
 
@@ -681,14 +708,18 @@ void GenerationCore::NextRow() {
         ++PixelY;
         return;
     }
+    if (std::exchange(redoJob_, false)) return;
     passes_->Next();
     if (!passes_->Done()) PixelY = passes_->Current().runs.front().row;
 }
 
 int32_t GenerationCore::RowsLeft() const {
     if (!passes_) return Context.ImageHeight - ProgressRow;
+    if (passes_->Done()) return 0;
+    // The rows' worth of pixels after the current job, and one for the job.
     const int64_t width = std::max(1, Context.ImageWidth);
-    return static_cast<int32_t>((passes_->PixelsLeft() + width - 1) / width);
+    const int64_t after = passes_->PixelsLeft() - passes_->Current().Pixels();
+    return static_cast<int32_t>(std::min<int64_t>((after + width - 1) / width + 1, std::max(1, Context.ImageHeight)));
 }
 
 void GenerationCore::EndGeneration() {

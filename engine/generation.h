@@ -213,7 +213,12 @@ public:
     // Takes the row in; rethrows what computing it threw (std::bad_alloc),
     // with the generation stopped and the row not taken in.
     void FinishRow();
+    // Moves on to the next row or job; a job that gave way is computed again.
     void NextRow();
+    // In passes: the job in flight stops taking pixels (a new view is on its
+    // way, so it ends within a few pixels' time rather than the job's); the
+    // job is computed again unless the generation is replaced. Rows ignore it.
+    void GiveWay() { giveWay_.store(true, std::memory_order_relaxed); }
     // Whether the generation in progress (or the last) goes in passes.
     bool InPasses() const { return passes_.has_value(); }
     // Whether every row (every job of the passes) has been computed.
@@ -270,6 +275,8 @@ private:
     std::unique_ptr<class JobThread> rowThread_;
     std::unique_ptr<RowJob> job_;
     std::optional<PassPlan> passes_;
+    std::atomic<bool> giveWay_{false};
+    bool redoJob_ = false;  // the last job gave way: NextRow stays on it
     // c as the generation found it: the first pixel's, guarded for the rest.
     double startCRe_ = 0.0, startCIm_ = 0.0;
     int32_t lastBlock_ = 1;

@@ -46,7 +46,7 @@ PassPlan::PassPlan(int32_t width, int32_t height) {
             if (run.count == 0) continue;
             job.runs.push_back(run);
             inJob += run.count;
-            if (inJob >= width || jobs_.empty()) {
+            if (inJob >= std::max<int64_t>(width, kJobPixels) || jobs_.empty()) {
                 jobs_.push_back(std::move(job));
                 job = PixelJob{};
                 job.block = block;

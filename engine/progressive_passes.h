@@ -5,6 +5,7 @@
 // once; until a finer pass reaches its block, it stands for the whole block.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -21,8 +22,9 @@ struct PixelRun {
     int32_t Column(int32_t index) const { return firstColumn + index * stride; }
 };
 
-// Runs of one pass computed together: about one image row's worth of
-// pixels, so that a new view makes the old one give way within a row's time.
+// Runs of one pass computed together: about kJobPixels pixels (at least a
+// row's worth), few enough that taking each job in costs little against
+// computing it; a new view makes a job give way part way (GiveWay()).
 struct PixelJob {
     std::vector<PixelRun> runs;
     int32_t block = 1;  // the side of the square each pixel stands for
@@ -36,6 +38,9 @@ public:
     static constexpr int32_t kCoarsestBlock = 8;
     static constexpr int64_t kFirstPassPixels = 20000;
     static int32_t FirstBlock(int32_t width, int32_t height);
+    static constexpr int64_t kJobPixels = 32768;
+    // The most pixels a job of a picture this wide has.
+    static int64_t MostJobPixels(int32_t width) { return std::max<int64_t>(width, kJobPixels) + width; }
 
     PassPlan() = default;
     // The passes over a picture of width by height pixels.

@@ -280,6 +280,53 @@ TEST(Generation, EachPassShowsBlocksOfExactPixels) {
     EXPECT_TRUE(run.picture == expected);
 }
 
+// A job that gives way (a new view is coming) stops taking pixels, takes
+// nothing in, and is computed again whole unless the generation is replaced.
+TEST(Generation, AJobThatGivesWayIsComputedAgainWhole) {
+    auto referencePlugin = engine::LoadPrivateCopy(BuiltPluginPath());
+    SequentialReference reference(referencePlugin->FormulaEntry());
+    Settings s;
+    s.width = 300;
+    s.height = 250;  // several jobs of the passes
+    s.blend = 22;    // the record's c handed on from pixel to pixel
+    imaging::Picture picture(s.width, s.height);
+    const imaging::Picture expected = reference.Generate(s, {}, &picture);
+    CoreUnderTest run(2);
+    run.Prepare(s, picture);
+    ASSERT_TRUE(run.core.BeginGeneration(std::nullopt, engine::ComputeOrder::Passes));
+    int jobs = 0, givenWay = 0;
+    while (run.core.RowsRemain()) {
+        if (jobs++ % 3 == 1) {
+            const imaging::Picture before = run.picture;
+            run.core.GiveWay();
+            run.core.ComputeRow();
+            EXPECT_TRUE(run.picture == before) << "job " << jobs;
+            EXPECT_FALSE(run.core.LastJobEndedPass());
+            ++givenWay;
+            run.core.NextRow();
+        }
+        run.core.ComputeRow();
+        run.core.NextRow();
+    }
+    run.core.EndGeneration();
+    EXPECT_GE(givenWay, 2);
+    EXPECT_TRUE(run.core.AllDone());
+    EXPECT_TRUE(run.picture == expected);
+    EXPECT_EQ(run.core.Context.CRe, reference.ctx.CRe);
+    EXPECT_EQ(run.core.Context.IterCount, reference.ctx.IterCount);
+    // Rows never give way.
+    CoreUnderTest rows(2);
+    rows.Prepare(s, picture);
+    ASSERT_TRUE(rows.core.BeginGeneration());
+    rows.core.GiveWay();
+    while (rows.core.RowsRemain()) {
+        rows.core.ComputeRow();
+        rows.core.NextRow();
+    }
+    rows.core.EndGeneration();
+    EXPECT_TRUE(rows.picture == expected);
+}
+
 TEST(Generation, FallsBackToFewerThreadsWhenNoPrivateInstanceCanBeMade) {
     const char* saved = std::getenv("TMPDIR");
     const std::string savedValue = saved ? saved : "";
