@@ -9,27 +9,16 @@
 
 #include "image_file.h"
 #include "picture_files.h"
+#include "../command_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status = -1;
-    std::string output;
-};
+using Result = test_support::CommandResult;
 
 Result Render(const std::string& arguments) {
-    const std::string command = std::string(HALVANE_BIN_DIR) + "/halvane-render --quiet " + arguments + " 2>&1";
-    Result result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return test_support::RunCommand(std::string(HALVANE_BIN_DIR) + "/halvane-render --quiet " + arguments);
 }
 
 class DeepRender : public ::testing::Test {

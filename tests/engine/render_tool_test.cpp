@@ -11,27 +11,16 @@
 #include "generation.h"
 #include "image_file.h"
 #include "picture_settings.h"
+#include "../command_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status = -1;
-    std::string output;  // stdout and stderr together
-};
+using Result = test_support::CommandResult;
 
 Result RunRender(const std::string& arguments) {
-    const std::string command = std::string(HALVANE_BIN_DIR) + "/halvane-render " + arguments + " 2>&1";
-    Result result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return test_support::RunCommand(std::string(HALVANE_BIN_DIR) + "/halvane-render " + arguments);
 }
 
 class RenderTool : public ::testing::Test {

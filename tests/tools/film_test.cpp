@@ -17,27 +17,15 @@
 #include "image_file.h"
 
 extern char** environ;
+#include "../command_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status = -1;
-    std::string output;  // stdout and stderr together
-};
+using Result = test_support::CommandResult;
 
-Result Run(const std::string& command) {
-    Result result;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+Result Run(const std::string& command) { return test_support::RunCommand(command); }
 
 const std::string kRender = std::string(HALVANE_BIN_DIR) + "/halvane-render";
 
