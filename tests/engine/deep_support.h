@@ -193,6 +193,46 @@ inline std::pair<std::string, std::string> BoundaryPoint(const engine::DeepLibra
     return result;
 }
 
+// One step of formula 0 with its derivative in c: z' := 2 z z' + 1;
+// z := z^2 + c (t, u, m are scratch).
+inline void StepWithDerivative(mpfr_t zx, mpfr_t zy, mpfr_t dx, mpfr_t dy, mpfr_t cx, mpfr_t cy, mpfr_t t, mpfr_t u,
+                               mpfr_t m) {
+    mpfr_mul(t, zx, dx, MPFR_RNDN);
+    mpfr_mul(u, zy, dy, MPFR_RNDN);
+    mpfr_sub(t, t, u, MPFR_RNDN);
+    mpfr_mul(u, zx, dy, MPFR_RNDN);
+    mpfr_mul(m, zy, dx, MPFR_RNDN);
+    mpfr_add(u, u, m, MPFR_RNDN);
+    mpfr_mul_2ui(dx, t, 1, MPFR_RNDN);
+    mpfr_add_ui(dx, dx, 1, MPFR_RNDN);
+    mpfr_mul_2ui(dy, u, 1, MPFR_RNDN);
+    mpfr_sqr(t, zx, MPFR_RNDN);
+    mpfr_sqr(u, zy, MPFR_RNDN);
+    mpfr_sub(t, t, u, MPFR_RNDN);
+    mpfr_mul(u, zx, zy, MPFR_RNDN);
+    mpfr_mul_2ui(zy, u, 1, MPFR_RNDN);
+    mpfr_add(zy, zy, cy, MPFR_RNDN);
+    mpfr_add(zx, t, cx, MPFR_RNDN);
+}
+
+// c -= a / b, a Newton step (t, u, m, s are scratch).
+inline void SubtractQuotient(mpfr_t cx, mpfr_t cy, mpfr_t ax, mpfr_t ay, mpfr_t bx, mpfr_t by, mpfr_t t, mpfr_t u,
+                             mpfr_t m, mpfr_t s) {
+    mpfr_sqr(m, bx, MPFR_RNDN);
+    mpfr_sqr(t, by, MPFR_RNDN);
+    mpfr_add(m, m, t, MPFR_RNDN);
+    mpfr_mul(t, ax, bx, MPFR_RNDN);
+    mpfr_mul(u, ay, by, MPFR_RNDN);
+    mpfr_add(t, t, u, MPFR_RNDN);
+    mpfr_div(t, t, m, MPFR_RNDN);
+    mpfr_mul(u, ay, bx, MPFR_RNDN);
+    mpfr_mul(s, ax, by, MPFR_RNDN);
+    mpfr_sub(u, u, s, MPFR_RNDN);
+    mpfr_div(u, u, m, MPFR_RNDN);
+    mpfr_sub(cx, cx, t, MPFR_RNDN);
+    mpfr_sub(cy, cy, u, MPFR_RNDN);
+}
+
 // The nucleus of the largest minibrot within `radius` of (x, y) (formula 0):
 // its period by the ball method, then Newton's method.
 inline std::pair<std::string, std::string> NearbyNucleus(const std::string& x, const std::string& y, double radiusLog2,
@@ -211,22 +251,7 @@ inline std::pair<std::string, std::string> NearbyNucleus(const std::string& x, c
     // z' := 2 z z' + 1; z := z^2 + c; the ball of radius r holds a root of
     // z_n once |z_n| < r |z_n'|.
     for (int32_t n = 1; n <= maxPeriod && period == 0; ++n) {
-        mpfr_mul(t, zx, dx, MPFR_RNDN);
-        mpfr_mul(u, zy, dy, MPFR_RNDN);
-        mpfr_sub(t, t, u, MPFR_RNDN);
-        mpfr_mul(u, zx, dy, MPFR_RNDN);
-        mpfr_mul(m, zy, dx, MPFR_RNDN);
-        mpfr_add(u, u, m, MPFR_RNDN);
-        mpfr_mul_2ui(dx, t, 1, MPFR_RNDN);
-        mpfr_add_ui(dx, dx, 1, MPFR_RNDN);
-        mpfr_mul_2ui(dy, u, 1, MPFR_RNDN);
-        mpfr_sqr(t, zx, MPFR_RNDN);
-        mpfr_sqr(u, zy, MPFR_RNDN);
-        mpfr_sub(t, t, u, MPFR_RNDN);
-        mpfr_mul(u, zx, zy, MPFR_RNDN);
-        mpfr_mul_2ui(zy, u, 1, MPFR_RNDN);
-        mpfr_add(zy, zy, cy, MPFR_RNDN);
-        mpfr_add(zx, t, cx, MPFR_RNDN);
+        StepWithDerivative(zx, zy, dx, dy, cx, cy, t, u, m);
         mpfr_hypot(t, zx, zy, MPFR_RNDN);
         mpfr_hypot(u, dx, dy, MPFR_RNDN);
         mpfr_mul(u, u, r, MPFR_RNDN);
@@ -239,37 +264,9 @@ inline std::pair<std::string, std::string> NearbyNucleus(const std::string& x, c
             mpfr_set_zero(dx, 1);
             mpfr_set_zero(dy, 1);
             for (int32_t n = 0; n < period; ++n) {
-                mpfr_mul(t, zx, dx, MPFR_RNDN);
-                mpfr_mul(u, zy, dy, MPFR_RNDN);
-                mpfr_sub(t, t, u, MPFR_RNDN);
-                mpfr_mul(u, zx, dy, MPFR_RNDN);
-                mpfr_mul(m, zy, dx, MPFR_RNDN);
-                mpfr_add(u, u, m, MPFR_RNDN);
-                mpfr_mul_2ui(dx, t, 1, MPFR_RNDN);
-                mpfr_add_ui(dx, dx, 1, MPFR_RNDN);
-                mpfr_mul_2ui(dy, u, 1, MPFR_RNDN);
-                mpfr_sqr(t, zx, MPFR_RNDN);
-                mpfr_sqr(u, zy, MPFR_RNDN);
-                mpfr_sub(t, t, u, MPFR_RNDN);
-                mpfr_mul(u, zx, zy, MPFR_RNDN);
-                mpfr_mul_2ui(zy, u, 1, MPFR_RNDN);
-                mpfr_add(zy, zy, cy, MPFR_RNDN);
-                mpfr_add(zx, t, cx, MPFR_RNDN);
+                StepWithDerivative(zx, zy, dx, dy, cx, cy, t, u, m);
             }
-            // c -= z / z'
-            mpfr_sqr(m, dx, MPFR_RNDN);
-            mpfr_sqr(t, dy, MPFR_RNDN);
-            mpfr_add(m, m, t, MPFR_RNDN);
-            mpfr_mul(t, zx, dx, MPFR_RNDN);
-            mpfr_mul(u, zy, dy, MPFR_RNDN);
-            mpfr_add(t, t, u, MPFR_RNDN);
-            mpfr_div(t, t, m, MPFR_RNDN);
-            mpfr_mul(u, zy, dx, MPFR_RNDN);
-            mpfr_mul(r, zx, dy, MPFR_RNDN);
-            mpfr_sub(u, u, r, MPFR_RNDN);
-            mpfr_div(u, u, m, MPFR_RNDN);
-            mpfr_sub(cx, cx, t, MPFR_RNDN);
-            mpfr_sub(cy, cy, u, MPFR_RNDN);
+            SubtractQuotient(cx, cy, zx, zy, dx, dy, t, u, m, r);  // c -= z / z'
         }
     }
     const int digits = static_cast<int>(bits * 0.302) + 4;
@@ -299,41 +296,14 @@ inline std::pair<std::string, std::string> MisiurewiczPoint(mpfr_prec_t bits) {
                 mpfr_set(hx, dx, MPFR_RNDN);
                 mpfr_set(hy, dy, MPFR_RNDN);
             }
-            mpfr_mul(t, zx, dx, MPFR_RNDN);
-            mpfr_mul(u, zy, dy, MPFR_RNDN);
-            mpfr_sub(t, t, u, MPFR_RNDN);
-            mpfr_mul(u, zx, dy, MPFR_RNDN);
-            mpfr_mul(m, zy, dx, MPFR_RNDN);
-            mpfr_add(u, u, m, MPFR_RNDN);
-            mpfr_mul_2ui(dx, t, 1, MPFR_RNDN);
-            mpfr_add_ui(dx, dx, 1, MPFR_RNDN);
-            mpfr_mul_2ui(dy, u, 1, MPFR_RNDN);
-            mpfr_sqr(t, zx, MPFR_RNDN);
-            mpfr_sqr(u, zy, MPFR_RNDN);
-            mpfr_sub(t, t, u, MPFR_RNDN);
-            mpfr_mul(u, zx, zy, MPFR_RNDN);
-            mpfr_mul_2ui(zy, u, 1, MPFR_RNDN);
-            mpfr_add(zy, zy, cy, MPFR_RNDN);
-            mpfr_add(zx, t, cx, MPFR_RNDN);
+            StepWithDerivative(zx, zy, dx, dy, cx, cy, t, u, m);
         }
         // g = z_6 - z_4, g' = z_6' - z_4'; c -= g / g'
         mpfr_sub(gx, zx, gx, MPFR_RNDN);
         mpfr_sub(gy, zy, gy, MPFR_RNDN);
         mpfr_sub(hx, dx, hx, MPFR_RNDN);
         mpfr_sub(hy, dy, hy, MPFR_RNDN);
-        mpfr_sqr(m, hx, MPFR_RNDN);
-        mpfr_sqr(t, hy, MPFR_RNDN);
-        mpfr_add(m, m, t, MPFR_RNDN);
-        mpfr_mul(t, gx, hx, MPFR_RNDN);
-        mpfr_mul(u, gy, hy, MPFR_RNDN);
-        mpfr_add(t, t, u, MPFR_RNDN);
-        mpfr_div(t, t, m, MPFR_RNDN);
-        mpfr_mul(u, gy, hx, MPFR_RNDN);
-        mpfr_mul(zx, gx, hy, MPFR_RNDN);
-        mpfr_sub(u, u, zx, MPFR_RNDN);
-        mpfr_div(u, u, m, MPFR_RNDN);
-        mpfr_sub(cx, cx, t, MPFR_RNDN);
-        mpfr_sub(cy, cy, u, MPFR_RNDN);
+        SubtractQuotient(cx, cy, gx, gy, hx, hy, t, u, m, zx);
     }
     const int digits = static_cast<int>(bits * 0.302) + 4;
     std::pair<std::string, std::string> result{Text(cx, digits), Text(cy, digits)};
